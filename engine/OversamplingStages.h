@@ -1,0 +1,52 @@
+#pragma once
+
+#include "engine/HalfBandDecimator.h"
+#include "engine/HalfBandInterpolator.h"
+
+// The oversampled tick: up to three stages of 2x interpolation and
+// decimation around a channel chain. Stage 1 runs next to the chain at the
+// inner rate, stage 2 at half of it, stage 3 at a quarter; a factor of 2^S
+// uses stages S..1. Stages that a factor does not use keep their state, and
+// nothing here is ever reset.
+//
+//   v -> [up S] -> ... -> [up 1] -> chain -> [down 1] -> ... -> [down S] -> y
+//
+// Each interpolator turns one sample into two (the zero and the sample, with
+// a gain of 2), each decimator two into one. The chain is a template
+// argument, so the calls are inlined; the tick has one form per stage count.
+class OversamplingStages
+{
+public:
+    static constexpr unsigned maxStages = 3;
+
+    template <unsigned S, class Chain> inline double tick(double v, Chain& chain) noexcept
+    {
+        static_assert(S >= 1 && S <= maxStages, "1 to 3 stages");
+        return runStage<S>(v, chain);
+    }
+
+    // stage s (1..3) is up[s - 1] and down[s - 1]
+    HalfBandInterpolator up[maxStages];
+    HalfBandDecimator down[maxStages];
+
+private:
+    template <unsigned s, class Chain> inline double runStage(double v, Chain& chain) noexcept
+    {
+        double u0, u1;
+        up[s - 1].interpolate(v, u0, u1);
+        const double w0 = 2.0 * u0;
+        const double w1 = 2.0 * u1;
+        double r0, r1;
+        if constexpr (s > 1)
+        {
+            r0 = runStage<s - 1>(w0, chain);
+            r1 = runStage<s - 1>(w1, chain);
+        }
+        else
+        {
+            r0 = chain(w0);
+            r1 = chain(w1);
+        }
+        return down[s - 1].decimate(r0, r1);
+    }
+};
