@@ -1,0 +1,10 @@
+// One stored program: the normalised values of all parameters and a name.
+#pragma once
+
+#include "shell/ParameterTable.h"
+
+struct ProgramRecord
+{
+    float values[kNumParameters];
+    char name[kVstMaxProgNameLen]; // NUL-terminated
+};
