@@ -172,6 +172,24 @@ TEST_F(EffectTest, RecordAnnouncesTheEffect)
     EXPECT_EQ(fx->getBlockSize(), 1024);
 }
 
+#if ZRV4_WITH_EDITOR
+// The editor made in the constructor answers the host's rectangle request.
+TEST_F(EffectTest, EditorRegistersAndAnswersItsRectangle)
+{
+    EXPECT_NE(e->flags & effFlagsHasEditor, 0);
+    ERect* rect = nullptr;
+    EXPECT_EQ(dispatch(e, effEditGetRect, 0, 0, &rect), 1);
+    ASSERT_NE(rect, nullptr);
+    EXPECT_EQ(rect->bottom - rect->top, 162);
+    EXPECT_EQ(rect->right - rect->left, 890);
+    // Parameter changes reach the editor without a window.
+    set(kPanelView, 1.0f);
+    set(kGainClean, 0.3f);
+    dispatch(e, effEditIdle);
+    EXPECT_EQ(get(kGainClean), 0.3f);
+}
+#endif
+
 TEST_F(EffectTest, NamesVersionsAndCapabilities)
 {
     const auto effectName = testhost::queryText(e, effGetEffectName, 0, 0, kVstMaxEffectNameLen);
