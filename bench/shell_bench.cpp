@@ -33,7 +33,8 @@ template <typename T> double msPerSecond(float pluginMode, float oversampling, d
     const int blocks = rate * seconds / block;
     double phase = 0.0;
     const double w = 2.0 * 3.14159265358979323846 * 110.0 / rate;
-    auto fill = [&]() {
+    auto fill = [&]()
+    {
         for (int i = 0; i < block; ++i, phase += w)
         {
             in0[i] = static_cast<T>(0.3 * std::sin(phase) + 0.1 * std::sin(3.0 * phase));
@@ -80,7 +81,8 @@ int main()
         {
             const double f = msPerSecond<float>(mode.value, factor.value, sink);
             const double d = msPerSecond<double>(mode.value, factor.value, sink);
-            std::printf("%-8s %-8s %10.3f %10.3f %12.2f\n", mode.name, factor.name, f, d, f > 0.0 ? d / f : 0.0);
+            std::printf("%-8s %-8s %10.3f %10.3f %12.2f\n", mode.name, factor.name, f, d,
+                        f > 0.0 ? d / f : 0.0);
         }
     std::printf("(checksum %g)\n", sink);
     return 0;

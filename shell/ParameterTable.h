@@ -58,7 +58,7 @@ struct ParameterInfo
 
 class ParameterTable
 {
-public:
+  public:
     static bool isValid(VstInt32 index) { return index >= 0 && index < kNumParameters; }
     // Entry of a valid index.
     static const ParameterInfo& info(VstInt32 index);

@@ -195,7 +195,8 @@ void VST_ZRV4::applyToEngine(ZRV4& engine, VstInt32 index, float v)
     case kMidsClean:
     case kTrebleClean:
     case kVolumeClean:
-        engine.setCleanTone(values[kLowsClean], values[kMidsClean], values[kTrebleClean], values[kVolumeClean]);
+        engine.setCleanTone(values[kLowsClean], values[kMidsClean], values[kTrebleClean],
+                            values[kVolumeClean]);
         break;
     case kInputLevel:
         engine.setInputLevel(v);

@@ -14,7 +14,7 @@ class ZRV4;
 
 class VST_ZRV4 : public AudioEffectX
 {
-public:
+  public:
     explicit VST_ZRV4(audioMasterCallback audioMaster);
     ~VST_ZRV4() override;
 
@@ -54,7 +54,7 @@ public:
     float getSavedPluginMode() const { return savedPluginMode; }
     bool isSampleRateSent() const { return sampleRateSent; }
 
-private:
+  private:
     enum ProcessMode : uint16_t
     {
         passThrough = 0,

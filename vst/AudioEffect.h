@@ -13,7 +13,7 @@ void vstStrncpy(char* dst, const char* src, size_t maxLen);
 
 class AudioEffect
 {
-public:
+  public:
     AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams);
     virtual ~AudioEffect();
 
@@ -53,7 +53,9 @@ public:
 
     // Processing; inputs and outputs may be the same buffers.
     virtual void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) = 0;
-    virtual void processDoubleReplacing(double** /*inputs*/, double** /*outputs*/, VstInt32 /*sampleFrames*/) {}
+    virtual void processDoubleReplacing(double** /*inputs*/, double** /*outputs*/, VstInt32 /*sampleFrames*/)
+    {
+    }
 
     // Registers the editor, which the effect then owns; null unregisters it.
     virtual void setEditor(AEffEditor* newEditor);
@@ -70,7 +72,7 @@ public:
     // point, then as many fraction digits as fit (0.5 gives "0.500000" for 8).
     static void float2string(float value, char* text, VstInt32 maxLen);
 
-protected:
+  protected:
     AEffect cEffect;
     audioMasterCallback audioMaster;
     AEffEditor* editor = nullptr;
@@ -80,6 +82,6 @@ protected:
     VstInt32 numParams;
     VstInt32 curProgram = 0;
 
-private:
+  private:
     void setFlag(VstInt32 flag, bool state);
 };

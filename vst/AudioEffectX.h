@@ -6,7 +6,7 @@
 
 class AudioEffectX : public AudioEffect
 {
-public:
+  public:
     AudioEffectX(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
         : AudioEffect(audioMaster, numPrograms, numParams)
     {

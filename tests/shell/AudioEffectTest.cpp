@@ -23,8 +23,11 @@ struct Calls
 
 class RecordingEditor : public AEffEditor
 {
-public:
-    RecordingEditor(AudioEffect* effect, Calls& calls) : AEffEditor(effect), calls(calls) { rect = {0, 0, 162, 890}; }
+  public:
+    RecordingEditor(AudioEffect* effect, Calls& calls) : AEffEditor(effect), calls(calls)
+    {
+        rect = {0, 0, 162, 890};
+    }
     ~RecordingEditor() override { calls.log.push_back("editor deleted"); }
     bool getRect(ERect** r) override
     {
@@ -60,7 +63,7 @@ public:
 
 class TinyEffect : public AudioEffectX
 {
-public:
+  public:
     TinyEffect(audioMasterCallback master, Calls& calls) : AudioEffectX(master, 1, 3), calls(calls) {}
     ~TinyEffect() override { ++calls.destroyed; }
     void processReplacing(float**, float**, VstInt32 frames) override
@@ -168,8 +171,8 @@ TEST(AudioEffect, DispatcherRoutesHostRequests)
 
     // String requests with no buffer write nothing anywhere.
     for (VstInt32 op : {effGetParamName, effGetParamLabel, effGetParamDisplay, effGetProgramName,
-                        effSetProgramName, effGetEffectName, effGetVendorString, effGetProductString, effCanDo,
-                        effGetProgramNameIndexed, effGetInputProperties, effGetOutputProperties})
+                        effSetProgramName, effGetEffectName, effGetVendorString, effGetProductString,
+                        effCanDo, effGetProgramNameIndexed, effGetInputProperties, effGetOutputProperties})
         EXPECT_EQ(dispatch(e, op, 0, 0, nullptr), 0) << op;
     // Long texts stop at the ABI limit.
     const testhost::Text name = testhost::queryText(e, effGetParamName, 0);
@@ -206,8 +209,8 @@ TEST(AudioEffect, EditorRequestsReachTheEditor)
     EXPECT_EQ(dispatch(e, effEditKeyDown, 66, 0, nullptr, -1.0e9f), 1);
     EXPECT_EQ(dispatch(e, effEditKeyUp, 65), 0);
     dispatch(e, effEditClose);
-    const std::vector<std::string> expected = {"open 42", "idle", "knob 2", "down 65 3 1", "down 66 0 0",
-                                               "up 65",   "close"};
+    const std::vector<std::string> expected = {"open 42",     "idle",  "knob 2", "down 65 3 1",
+                                               "down 66 0 0", "up 65", "close"};
     EXPECT_EQ(calls.log, expected);
     calls.log.clear();
     dispatch(e, effClose); // the effect deletes its editor
@@ -242,10 +245,11 @@ TEST(AudioEffect, UnknownRequestsAnswerZero)
     TinyEffect* fx = new TinyEffect(testhost::callback, calls);
     AEffect* e = fx->getAeffect();
     char buffer[256] = {};
-    for (VstInt32 op : std::initializer_list<VstInt32>{effGetVu, effIdentify, effGetChunk, effSetChunk, effProcessEvents, effString2Parameter,
-                        effSetBypass, effGetTailSize, effVendorSpecific, effSetProcessPrecision,
-                        effGetNumMidiInputChannels, effStartProcess, effStopProcess, effShellGetNextPlugin,
-                        static_cast<VstInt32>(effGetNumMidiOutputChannels + 1), 12345, -7})
+    for (VstInt32 op : std::initializer_list<VstInt32>{
+             effGetVu, effIdentify, effGetChunk, effSetChunk, effProcessEvents, effString2Parameter,
+             effSetBypass, effGetTailSize, effVendorSpecific, effSetProcessPrecision,
+             effGetNumMidiInputChannels, effStartProcess, effStopProcess, effShellGetNextPlugin,
+             static_cast<VstInt32>(effGetNumMidiOutputChannels + 1), 12345, -7})
         EXPECT_EQ(dispatch(e, op, 1, 1, buffer, 1.0f), 0) << op;
     EXPECT_TRUE(calls.log.empty());
     EXPECT_EQ(buffer[0], 0);

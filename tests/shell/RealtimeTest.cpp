@@ -69,7 +69,9 @@ TEST(Realtime, ProcessingAllocatesNothing)
 {
     // The counter works: a vector made while counting is seen.
     counting = true;
-    { std::vector<int> probe(16); }
+    {
+        std::vector<int> probe(16);
+    }
     counting = false;
     ASSERT_GT(allocations.load(), 0);
 

@@ -92,9 +92,18 @@ inline Text queryText(AEffect* e, VstInt32 opcode, VstInt32 index = 0, VstIntPtr
     return t;
 }
 
-inline std::string paramName(AEffect* e, VstInt32 i) { return queryText(e, effGetParamName, i).value; }
-inline std::string paramLabel(AEffect* e, VstInt32 i) { return queryText(e, effGetParamLabel, i).value; }
-inline std::string paramDisplay(AEffect* e, VstInt32 i) { return queryText(e, effGetParamDisplay, i).value; }
+inline std::string paramName(AEffect* e, VstInt32 i)
+{
+    return queryText(e, effGetParamName, i).value;
+}
+inline std::string paramLabel(AEffect* e, VstInt32 i)
+{
+    return queryText(e, effGetParamLabel, i).value;
+}
+inline std::string paramDisplay(AEffect* e, VstInt32 i)
+{
+    return queryText(e, effGetParamDisplay, i).value;
+}
 
 } // namespace testhost
 

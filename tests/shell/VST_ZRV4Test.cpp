@@ -23,7 +23,7 @@ using testhost::host;
 // Records what the effect forwards to its editor.
 class ForwardRecorder : public AEffEditor
 {
-public:
+  public:
     explicit ForwardRecorder(std::vector<std::pair<VstInt32, float>>& calls) : calls(calls) {}
     void setParameter(VstInt32 index, float value) override { calls.emplace_back(index, value); }
     std::vector<std::pair<VstInt32, float>>& calls;
@@ -71,7 +71,7 @@ const Expected table[kNumParameters] = {
 
 class EffectTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         host() = testhost::HostState();
@@ -107,7 +107,8 @@ protected:
     std::pair<std::vector<double>, std::vector<double>> run(std::vector<double> in0, std::vector<double> in1)
     {
         std::vector<double> out0(in0.size(), -1.0), out1(in0.size(), -1.0);
-        testhost::process(e, in0.data(), in1.data(), out0.data(), out1.data(), static_cast<VstInt32>(in0.size()));
+        testhost::process(e, in0.data(), in1.data(), out0.data(), out1.data(),
+                          static_cast<VstInt32>(in0.size()));
         return {out0, out1};
     }
 
@@ -297,8 +298,8 @@ TEST_F(EffectTest, ExactComparisonsForModeViewAndOversampling)
     set(kPanelView, 1.0f);
     EXPECT_EQ(label(kPanelView), "BACK");
 
-    const std::pair<float, unsigned> factors[] = {
-        {0.0f, 2}, {0.0001f, 4}, {1.0f, 8}, {0.999f, 4}, {1.0f, 8}, {0.5f, 4}, {0.0f, 2}};
+    const std::pair<float, unsigned> factors[] = {{0.0f, 2}, {0.0001f, 4}, {1.0f, 8}, {0.999f, 4},
+                                                  {1.0f, 8}, {0.5f, 4},    {0.0f, 2}};
     const char* labels[] = {"", "", "2x", "", "4x", "", "", "", "8x"};
     for (const auto& [v, factor] : factors)
     {
@@ -493,8 +494,8 @@ TEST_F(EffectTest, RateSetBeforeTheFirstBlockIsUsed)
 {
     dispatch(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
     // Rates that no coefficient can be computed for are refused.
-    for (float bad : {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(),
-                      std::numeric_limits<float>::infinity()})
+    for (float bad :
+         {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
         dispatch(e, effSetSampleRate, 0, 0, nullptr, bad);
     dispatch(e, effSetBlockSize, 0, 0);
     EXPECT_EQ(fx->getBlockSize(), 1024);
@@ -572,7 +573,8 @@ TEST_F(EffectTest, PassThroughCopiesInputsExactly)
     }
     EXPECT_TRUE(std::isnan(out0[10]));
     // Also in float, and in place.
-    std::vector<float> f0 = testhost::tone<float>(256, 440.0, 0.5), f1 = testhost::tone<float>(256, 110.0, 0.5);
+    std::vector<float> f0 = testhost::tone<float>(256, 440.0, 0.5),
+                       f1 = testhost::tone<float>(256, 110.0, 0.5);
     const std::vector<float> g0 = f0, g1 = f1;
     testhost::process(e, f0.data(), f1.data(), f0.data(), f1.data(), 256);
     EXPECT_EQ(f0, g0);
@@ -590,7 +592,8 @@ TEST_F(EffectTest, NonFiniteSamplesEnterAsSilence)
         for (size_t i : {100u, 101u, 2000u})
         {
             bad0[i] = std::numeric_limits<double>::quiet_NaN();
-            bad1[i] = i == 100u ? std::numeric_limits<double>::infinity() : -std::numeric_limits<double>::infinity();
+            bad1[i] = i == 100u ? std::numeric_limits<double>::infinity()
+                                : -std::numeric_limits<double>::infinity();
             zero0[i] = 0.0;
             zero1[i] = 0.0;
         }
@@ -629,7 +632,8 @@ TEST_F(EffectTest, FloatAndDoublePathsAgree)
     EffectTest::TearDown();
     SetUp();
     set(kPluginMode, 1.0f);
-    const auto [d0, d1] = run(std::vector<double>(f0.begin(), f0.end()), std::vector<double>(f1.begin(), f1.end()));
+    const auto [d0, d1] =
+        run(std::vector<double>(f0.begin(), f0.end()), std::vector<double>(f1.begin(), f1.end()));
     for (size_t i = 0; i < 4096; ++i)
     {
         ASSERT_EQ(o0[i], static_cast<float>(d0[i])) << i;
