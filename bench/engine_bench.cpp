@@ -23,7 +23,10 @@ namespace
 {
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double seconds(Clock::time_point since)
+{
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 std::string cpuModel()
 {
@@ -127,8 +130,8 @@ int main(int argc, char** argv)
     const int oversampling = plugin.findParameter("Oversampling");
     plugin.resume();
 
-    std::printf("\nprocessing at %.0f Hz, blocks of %d, %.0f s of plucked-string phrase, channel Lead:\n", rate,
-                block, audioSeconds);
+    std::printf("\nprocessing at %.0f Hz, blocks of %d, %.0f s of plucked-string phrase, channel Lead:\n",
+                rate, block, audioSeconds);
     std::printf("  factor  mode     host samples/s   real-time factor\n");
     const struct
     {

@@ -7,7 +7,7 @@
 // Six allpass sections in series (every cascade of the half-band filter has six).
 class AllpassCascade
 {
-public:
+  public:
     static constexpr int sectionCount = 6;
 
     explicit AllpassCascade(const double (&coefficients)[sectionCount]) noexcept

@@ -8,7 +8,7 @@
 // them, so it can be fed any sequence at any rate.
 class AllpassSection
 {
-public:
+  public:
     explicit AllpassSection(double a = 0.0) noexcept : coefficient(a) {}
 
     inline double process(double x) noexcept

@@ -11,7 +11,7 @@
 // bit for bit that of the literal filter.
 class HalfBandDecimator
 {
-public:
+  public:
     HalfBandDecimator() noexcept : phaseA(Oversampler::coefficientsA), phaseB(Oversampler::coefficientsB) {}
 
     inline double decimate(double r0, double r1) noexcept

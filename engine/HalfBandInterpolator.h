@@ -10,8 +10,10 @@
 // Oversampler::process(0.0) and Oversampler::process(v).
 class HalfBandInterpolator
 {
-public:
-    HalfBandInterpolator() noexcept : phaseA(Oversampler::coefficientsA), phaseB(Oversampler::coefficientsB) {}
+  public:
+    HalfBandInterpolator() noexcept : phaseA(Oversampler::coefficientsA), phaseB(Oversampler::coefficientsB)
+    {
+    }
 
     // first and second: the filter outputs for the inputs 0.0 and v.
     inline void interpolate(double v, double& first, double& second) noexcept

@@ -10,7 +10,7 @@
 // the same arithmetic as AllpassSection::process on the samples of one phase.
 class HalfBandPhase
 {
-public:
+  public:
     static constexpr int sectionCount = AllpassCascade::sectionCount;
 
     explicit HalfBandPhase(const double (&a)[sectionCount]) noexcept

@@ -8,7 +8,7 @@
 // the half-band work; this form is the reference that proves it.
 class LiteralOversamplingStages
 {
-public:
+  public:
     static constexpr unsigned maxStages = 3;
 
     template <unsigned S, class Chain> double tick(double v, Chain& chain) noexcept
@@ -20,7 +20,7 @@ public:
     Oversampler up[maxStages];
     Oversampler down[maxStages];
 
-private:
+  private:
     template <unsigned s, class Chain> double runStage(double v, Chain& chain) noexcept
     {
         double d = 0.0;

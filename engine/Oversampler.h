@@ -10,7 +10,7 @@
 // This is the literal form: one call per sample at the filter's own rate.
 class Oversampler
 {
-public:
+  public:
     // Each decimal value, read as a double, is the coefficient exactly.
     static constexpr double coefficientsA[AllpassCascade::sectionCount] = {
         0.01677466677723562, 0.13902148819717805, 0.3325011117394731,

@@ -16,7 +16,7 @@
 // argument, so the calls are inlined; the tick has one form per stage count.
 class OversamplingStages
 {
-public:
+  public:
     static constexpr unsigned maxStages = 3;
 
     template <unsigned S, class Chain> inline double tick(double v, Chain& chain) noexcept
@@ -29,7 +29,7 @@ public:
     HalfBandInterpolator up[maxStages];
     HalfBandDecimator down[maxStages];
 
-private:
+  private:
     template <unsigned s, class Chain> inline double runStage(double v, Chain& chain) noexcept
     {
         double u0, u1;

@@ -11,7 +11,7 @@
 // targets; processSample runs on the audio thread and allocates nothing.
 class ZRV4
 {
-public:
+  public:
     // build false: an empty shell that the copy fills; true: complete and settled.
     explicit ZRV4(bool build);
     // A new, complete engine made from src; shares nothing with it.
@@ -50,7 +50,7 @@ public:
     // are recursive and must never store an infinity or a NaN.
     static constexpr double inputLimit = 1.0e4;
 
-private:
+  private:
     enum Channel : uint16_t
     {
         clean = 1,

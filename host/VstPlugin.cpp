@@ -230,13 +230,34 @@ std::string VstPlugin::dispatchString(VstInt32 opcode, VstInt32 index)
     return fromBuffer(buffer);
 }
 
-std::string VstPlugin::parameterName(int index) { return dispatchString(effGetParamName, index); }
-std::string VstPlugin::parameterLabel(int index) { return dispatchString(effGetParamLabel, index); }
-std::string VstPlugin::parameterDisplay(int index) { return dispatchString(effGetParamDisplay, index); }
-std::string VstPlugin::programName() { return dispatchString(effGetProgramName, 0); }
-std::string VstPlugin::effectName() { return dispatchString(effGetEffectName, 0); }
-std::string VstPlugin::vendor() { return dispatchString(effGetVendorString, 0); }
-std::string VstPlugin::product() { return dispatchString(effGetProductString, 0); }
+std::string VstPlugin::parameterName(int index)
+{
+    return dispatchString(effGetParamName, index);
+}
+std::string VstPlugin::parameterLabel(int index)
+{
+    return dispatchString(effGetParamLabel, index);
+}
+std::string VstPlugin::parameterDisplay(int index)
+{
+    return dispatchString(effGetParamDisplay, index);
+}
+std::string VstPlugin::programName()
+{
+    return dispatchString(effGetProgramName, 0);
+}
+std::string VstPlugin::effectName()
+{
+    return dispatchString(effGetEffectName, 0);
+}
+std::string VstPlugin::vendor()
+{
+    return dispatchString(effGetVendorString, 0);
+}
+std::string VstPlugin::product()
+{
+    return dispatchString(effGetProductString, 0);
+}
 
 int VstPlugin::findParameter(const std::string& name)
 {
@@ -246,24 +267,60 @@ int VstPlugin::findParameter(const std::string& name)
     return -1;
 }
 
-int VstPlugin::program() { return static_cast<int>(dispatch(effGetProgram)); }
-void VstPlugin::setProgram(int index) { dispatch(effSetProgram, 0, index); }
-int VstPlugin::vendorVersion() { return static_cast<int>(dispatch(effGetVendorVersion)); }
-int VstPlugin::vstVersion() { return static_cast<int>(dispatch(effGetVstVersion)); }
+int VstPlugin::program()
+{
+    return static_cast<int>(dispatch(effGetProgram));
+}
+void VstPlugin::setProgram(int index)
+{
+    dispatch(effSetProgram, 0, index);
+}
+int VstPlugin::vendorVersion()
+{
+    return static_cast<int>(dispatch(effGetVendorVersion));
+}
+int VstPlugin::vstVersion()
+{
+    return static_cast<int>(dispatch(effGetVstVersion));
+}
 
 int VstPlugin::canDo(const std::string& what)
 {
     return static_cast<int>(dispatch(effCanDo, 0, 0, const_cast<char*>(what.c_str())));
 }
 
-int VstPlugin::flags() const { return aeffect ? aeffect->flags : 0; }
-int VstPlugin::numPrograms() const { return aeffect ? aeffect->numPrograms : 0; }
-int VstPlugin::numParams() const { return aeffect ? aeffect->numParams : 0; }
-int VstPlugin::numInputs() const { return aeffect ? aeffect->numInputs : 0; }
-int VstPlugin::numOutputs() const { return aeffect ? aeffect->numOutputs : 0; }
-int VstPlugin::uniqueID() const { return aeffect ? aeffect->uniqueID : 0; }
-int VstPlugin::version() const { return aeffect ? aeffect->version : 0; }
-int VstPlugin::initialDelay() const { return aeffect ? aeffect->initialDelay : 0; }
+int VstPlugin::flags() const
+{
+    return aeffect ? aeffect->flags : 0;
+}
+int VstPlugin::numPrograms() const
+{
+    return aeffect ? aeffect->numPrograms : 0;
+}
+int VstPlugin::numParams() const
+{
+    return aeffect ? aeffect->numParams : 0;
+}
+int VstPlugin::numInputs() const
+{
+    return aeffect ? aeffect->numInputs : 0;
+}
+int VstPlugin::numOutputs() const
+{
+    return aeffect ? aeffect->numOutputs : 0;
+}
+int VstPlugin::uniqueID() const
+{
+    return aeffect ? aeffect->uniqueID : 0;
+}
+int VstPlugin::version() const
+{
+    return aeffect ? aeffect->version : 0;
+}
+int VstPlugin::initialDelay() const
+{
+    return aeffect ? aeffect->initialDelay : 0;
+}
 
 bool VstPlugin::openEditor(void* parent)
 {
@@ -323,8 +380,8 @@ void VstPlugin::clearAutomation()
     beginEdits = endEdits = 0;
 }
 
-VstIntPtr VSTCALLBACK VstPlugin::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
-                                              void* ptr, float opt)
+VstIntPtr VSTCALLBACK VstPlugin::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                              VstIntPtr value, void* ptr, float opt)
 {
     VstPlugin* plugin = nullptr;
     if (effect && effect->magic == kEffectMagic && effect->resvd1)
@@ -375,10 +432,17 @@ VstIntPtr VstPlugin::answer(VstInt32 opcode, VstInt32 index, VstIntPtr, void* pt
         // plainly does not: events, time info, window resizing, offline.
         if (what == "supplyIdle" || what == "startStopProcess")
             return 1;
-        static const char* const refused[] = {
-            "sendVstEvents",  "sendVstMidiEvent", "sendVstTimeInfo",  "receiveVstEvents",
-            "receiveVstMidiEvent", "sizeWindow", "offline", "openFileSelector",
-            "closeFileSelector", "shellCategory", "sendVstMidiEventFlagIsRealtime"};
+        static const char* const refused[] = {"sendVstEvents",
+                                              "sendVstMidiEvent",
+                                              "sendVstTimeInfo",
+                                              "receiveVstEvents",
+                                              "receiveVstMidiEvent",
+                                              "sizeWindow",
+                                              "offline",
+                                              "openFileSelector",
+                                              "closeFileSelector",
+                                              "shellCategory",
+                                              "sendVstMidiEventFlagIsRealtime"};
         for (const char* r : refused)
             if (what == r)
                 return -1;

@@ -21,7 +21,7 @@
 // The destructor suspends, closes (effClose comes last) and unloads.
 class VstPlugin
 {
-public:
+  public:
     // What the plug-in reported through audioMasterAutomate.
     struct Automation
     {
@@ -116,7 +116,7 @@ public:
     const std::string& path() const { return modulePath; }
     const HostSettings& settings() const { return host; }
 
-private:
+  private:
     VstPlugin() = default;
     static VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                               VstIntPtr value, void* ptr, float opt);

@@ -1,5 +1,5 @@
-#include "engine/LiteralOversamplingStages.h"
 #include "engine/Oversampler.h"
+#include "engine/LiteralOversamplingStages.h"
 #include "engine/OversamplingStages.h"
 
 #include <gtest/gtest.h>
@@ -14,7 +14,10 @@ namespace
 {
 const double pi = 3.14159265358979323846;
 
-double dB(double gain) { return 20.0 * std::log10(gain); }
+double dB(double gain)
+{
+    return 20.0 * std::log10(gain);
+}
 
 // 0.5 * (A(z) + z^-1 B(z)) at f (fraction of the filter's rate), each cascade
 // the product of (a + z^-2) / (1 + a z^-2).
@@ -135,7 +138,8 @@ TEST(Oversampler, GroupDelayNearDcIsAboutFiveAndAHalfSamples)
 {
     // The phase slope at low frequency, from the transfer function.
     const double f = 1e-4, df = 1e-6;
-    auto phase = [](double at) {
+    auto phase = [](double at)
+    {
         const std::complex<double> z1 = std::polar(1.0, -2.0 * pi * at), z2 = z1 * z1;
         std::complex<double> A = 1.0, B = 1.0;
         for (int i = 0; i < 6; ++i)
@@ -247,7 +251,8 @@ TEST(OversamplingStages, UnusedStagesResumeWithTheirStates)
     for (unsigned s = 1; s < 3; ++s)
     {
         EXPECT_EQ(std::memcmp(&stages.up[s], &atLeave.up[s], sizeof stages.up[s]), 0) << "stage " << s + 1;
-        EXPECT_EQ(std::memcmp(&stages.down[s], &atLeave.down[s], sizeof stages.down[s]), 0) << "stage " << s + 1;
+        EXPECT_EQ(std::memcmp(&stages.down[s], &atLeave.down[s], sizeof stages.down[s]), 0)
+            << "stage " << s + 1;
     }
     EXPECT_NE(std::memcmp(&stages.up[0], &atLeave.up[0], sizeof stages.up[0]), 0);
 

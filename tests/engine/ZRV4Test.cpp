@@ -1,5 +1,5 @@
-#include "engine/OversamplingStages.h"
 #include "engine/ZRV4.h"
+#include "engine/OversamplingStages.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,8 @@ TEST(ZRV4, WithoutChannelTheTickIsPureFiltering)
                 y = reference.tick<2>(v, identity);
             else
                 y = reference.tick<3>(v, identity);
-            ASSERT_EQ(engine.processSample(x), engine.outputGain() * y * 0.005 + 1e-25) << "factor " << factor;
+            ASSERT_EQ(engine.processSample(x), engine.outputGain() * y * 0.005 + 1e-25)
+                << "factor " << factor;
         }
     }
 }
@@ -130,8 +131,8 @@ TEST(ZRV4, RateChangesKeepStatesAndRefuseNonsense)
     run(steady, first);
     changed.setSampleRate(96000.0f);
     EXPECT_EQ(changed.sampleRate(), 96000.0);
-    for (float bad : {0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(),
-                      std::numeric_limits<float>::infinity()})
+    for (float bad :
+         {0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
     {
         changed.setSampleRate(bad);
         EXPECT_EQ(changed.sampleRate(), 96000.0);

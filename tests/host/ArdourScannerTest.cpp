@@ -38,7 +38,8 @@ void findFiles(const std::string& dir, const std::string& suffix, std::vector<st
             continue;
         if (S_ISDIR(st.st_mode))
             findFiles(path, suffix, found);
-        else if (name.size() > suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
+        else if (name.size() > suffix.size() &&
+                 name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0)
             found.push_back(path);
     }
     closedir(d);
@@ -48,7 +49,8 @@ std::map<std::string, std::string> attributes(const std::string& element)
 {
     std::map<std::string, std::string> result;
     const std::regex attribute("([A-Za-z_]+)=\"([^\"]*)\"");
-    for (auto it = std::sregex_iterator(element.begin(), element.end(), attribute); it != std::sregex_iterator(); ++it)
+    for (auto it = std::sregex_iterator(element.begin(), element.end(), attribute);
+         it != std::sregex_iterator(); ++it)
         result[(*it)[1]] = (*it)[2];
     return result;
 }

@@ -27,7 +27,10 @@ struct Fake
     VstIntPtr answers[6] = {};
 };
 
-Fake* fakeOf(AEffect* e) { return static_cast<Fake*>(e->object); }
+Fake* fakeOf(AEffect* e)
+{
+    return static_cast<Fake*>(e->object);
+}
 
 void copy(void* ptr, const char* text)
 {
@@ -96,7 +99,10 @@ void setParameter(AEffect* e, VstInt32 index, float value)
     f->host(e, audioMasterEndEdit, index, 0, nullptr, 0.0f);
 }
 
-float getParameter(AEffect* e, VstInt32 index) { return fakeOf(e)->values[index]; }
+float getParameter(AEffect* e, VstInt32 index)
+{
+    return fakeOf(e)->values[index];
+}
 
 // Output = 2 x input, per channel.
 void processReplacing(AEffect*, float** in, float** out, VstInt32 frames)
@@ -134,11 +140,20 @@ void processReplacing(AEffect*, float** in, float** out, VstInt32 frames)
 }
 } // namespace
 
-FAKE_EXPORT const char* fakeLog() { return log.c_str(); }
+FAKE_EXPORT const char* fakeLog()
+{
+    return log.c_str();
+}
 
 #if FAKE_VARIANT == 2
 FAKE_EXPORT AEffect* fakeMain(audioMasterCallback host) __asm__("main");
-FAKE_EXPORT AEffect* fakeMain(audioMasterCallback host) { return create(host); }
+FAKE_EXPORT AEffect* fakeMain(audioMasterCallback host)
+{
+    return create(host);
+}
 #elif FAKE_VARIANT != 5
-FAKE_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) { return create(host); }
+FAKE_EXPORT AEffect* VSTPluginMain(audioMasterCallback host)
+{
+    return create(host);
+}
 #endif

@@ -19,13 +19,16 @@ std::string fakeModule(int variant)
     return std::string(FAKE_MODULE_DIR) + "/fake_effect_" + std::to_string(variant) + ".so";
 }
 
-bool exists(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
+bool exists(const std::string& path)
+{
+    return access(path.c_str(), R_OK) == 0;
+}
 
 // Keeps a module loaded alongside the host's own reference, so that what the
 // fake effect logged survives the host's unloading.
 class ModuleLog
 {
-public:
+  public:
     explicit ModuleLog(const std::string& path) : handle(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
     ~ModuleLog()
     {
@@ -38,13 +41,14 @@ public:
         return fn ? fn() : "";
     }
 
-private:
+  private:
     void* handle;
 };
 
 struct Buffers
 {
-    Buffers(int channels, int frames) : data(channels, std::vector<float>(frames)), out(channels, std::vector<float>(frames))
+    Buffers(int channels, int frames)
+        : data(channels, std::vector<float>(frames)), out(channels, std::vector<float>(frames))
     {
         for (auto& c : data)
             in.push_back(c.data());
@@ -207,8 +211,8 @@ TEST(VstPluginFake, ShutdownOrderEndsWithClose)
         plugin->resume();
     }
     const std::string expected = std::to_string(effOpen) + "," + std::to_string(effSetSampleRate) + "," +
-                                 std::to_string(effSetBlockSize) + "," + std::to_string(effMainsChanged) + "," +
-                                 std::to_string(effMainsChanged) + "," + std::to_string(effClose) + ",";
+                                 std::to_string(effSetBlockSize) + "," + std::to_string(effMainsChanged) +
+                                 "," + std::to_string(effMainsChanged) + "," + std::to_string(effClose) + ",";
     EXPECT_EQ(keep.text(), expected);
 
     auto plugin = VstPlugin::load(fakeModule(1), error);

@@ -22,11 +22,11 @@ std::unique_ptr<VstPlugin> loadModule()
 }
 
 const char* const names[28] = {
-    "Channel",      "Gain Lead",     "Bright Lead",   "Lows Lead",    "Mids Lead",     "Treble Lead",
-    "Presence Lead", "Shape Lead",   "Volume Lead",   "Gain Rhythm",  "Mode Rhythm",   "Bright Rhythm",
-    "Lows Rhythm",  "Mids Rhythm",   "Treble Rhythm", "Volume Rhythm", "Gain Clean",   "Bright Clean",
-    "Lows Clean",   "Mids Clean",    "Treble Clean",  "Volume Clean", "Plugin Mode",   "Bypass",
-    "Panel View",   "Input Level",   "Output Level",  "Oversampling"};
+    "Channel",       "Gain Lead",   "Bright Lead",   "Lows Lead",     "Mids Lead",   "Treble Lead",
+    "Presence Lead", "Shape Lead",  "Volume Lead",   "Gain Rhythm",   "Mode Rhythm", "Bright Rhythm",
+    "Lows Rhythm",   "Mids Rhythm", "Treble Rhythm", "Volume Rhythm", "Gain Clean",  "Bright Clean",
+    "Lows Clean",    "Mids Clean",  "Treble Clean",  "Volume Clean",  "Plugin Mode", "Bypass",
+    "Panel View",    "Input Level", "Output Level",  "Oversampling"};
 } // namespace
 
 TEST(ZRV4Module, AnnouncesItselfToTheHost)
@@ -88,7 +88,7 @@ TEST(ZRV4Module, ProcessesFloatAndDoubleBlocksInPlace)
             dleft[i] = dright[i] = 0.2 * std::sin(2.0 * M_PI * 220.0 * t);
             left[i] = right[i] = static_cast<float>(dleft[i]);
         }
-        ASSERT_TRUE(plugin->process(io, io, 256));      // same buffer in and out
+        ASSERT_TRUE(plugin->process(io, io, 256)); // same buffer in and out
         ASSERT_TRUE(plugin->processDouble(dio, dio, 256));
         for (int i = 0; i < 256; ++i)
         {

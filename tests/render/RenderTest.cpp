@@ -77,7 +77,8 @@ Audio sine(int channels, int rate, double seconds)
     const int frames = static_cast<int>(seconds * rate);
     for (int i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
-            a.samples.push_back(c == 0 ? static_cast<float>(0.2 * std::sin(2.0 * M_PI * 196.0 * i / rate)) : 0.0f);
+            a.samples.push_back(c == 0 ? static_cast<float>(0.2 * std::sin(2.0 * M_PI * 196.0 * i / rate))
+                                       : 0.0f);
     return a;
 }
 
@@ -91,7 +92,7 @@ double peak(const Audio& a, int channel)
 
 class RenderTest : public ::testing::Test
 {
-protected:
+  protected:
     void SetUp() override
     {
         char name[] = "/tmp/zrv4-render-test-XXXXXX";

@@ -12,7 +12,7 @@
 // samples. Used as the renderer's default input and as benchmark load.
 class GuitarPhrase
 {
-public:
+  public:
     static constexpr double peakLevel = 0.25118864315095801; // -12 dBFS
     static constexpr double length = 7.0;                    // seconds
 
@@ -37,7 +37,7 @@ public:
         return out;
     }
 
-private:
+  private:
     struct Note
     {
         double start;    // seconds
@@ -50,7 +50,8 @@ private:
     {
         std::vector<Note> list;
         auto chord = [&list](double at, std::initializer_list<double> pitches, double velocity, double hold,
-                             double spread) {
+                             double spread)
+        {
             double t = at;
             for (double p : pitches)
             {
@@ -146,13 +147,15 @@ private:
                 return y;
             }
         };
-        auto peaking = [rate](double f, double q, double gainDb) {
+        auto peaking = [rate](double f, double q, double gainDb)
+        {
             const double A = std::pow(10.0, gainDb / 40.0), w = 2.0 * M_PI * f / rate;
             const double alpha = std::sin(w) / (2.0 * q), a0 = 1.0 + alpha / A;
             return Biquad{(1.0 + alpha * A) / a0, -2.0 * std::cos(w) / a0, (1.0 - alpha * A) / a0,
                           -2.0 * std::cos(w) / a0, (1.0 - alpha / A) / a0};
         };
-        auto lowPass = [rate](double f, double q) {
+        auto lowPass = [rate](double f, double q)
+        {
             const double w = 2.0 * M_PI * f / rate, alpha = std::sin(w) / (2.0 * q), c = std::cos(w);
             const double a0 = 1.0 + alpha;
             return Biquad{(1.0 - c) / 2.0 / a0, (1.0 - c) / a0, (1.0 - c) / 2.0 / a0, -2.0 * c / a0,

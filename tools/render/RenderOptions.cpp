@@ -20,7 +20,8 @@ bool toNumber(const std::string& text, double& value)
 
 std::string RenderOptions::usage(const std::string& program)
 {
-    return "Usage: " + program + " [options] [INPUT] OUTPUT\n"
+    return "Usage: " + program +
+           " [options] [INPUT] OUTPUT\n"
            "\n"
            "Renders an audio file through the ZRV4 preamplifier plug-in, loaded from its\n"
            "module as a host loads it. INPUT is any mono or stereo file that libsndfile\n"
@@ -46,8 +47,11 @@ std::string RenderOptions::usage(const std::string& program)
            "written from the first output.\n"
            "\n"
            "Examples:\n"
-           "  " + program + " --set Channel=1 --set \"Gain Lead=0.8\" lead.wav\n"
-           "  " + program + " --set Channel=0.5 --format float di-take.wav rhythm.wav\n";
+           "  " +
+           program +
+           " --set Channel=1 --set \"Gain Lead=0.8\" lead.wav\n"
+           "  " +
+           program + " --set Channel=0.5 --format float di-take.wav rhythm.wav\n";
 }
 
 bool RenderOptions::parse(int argc, const char* const* argv, std::string& error)
@@ -57,7 +61,8 @@ bool RenderOptions::parse(int argc, const char* const* argv, std::string& error)
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
-        auto valueOf = [&](std::string& into) {
+        auto valueOf = [&](std::string& into)
+        {
             // --option VALUE or --option=VALUE
             const size_t eq = arg.find('=');
             if (eq != std::string::npos && arg.compare(0, 2, "--") == 0)

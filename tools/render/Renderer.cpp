@@ -21,7 +21,7 @@ namespace
 // The audio source: a file, or the built-in phrase.
 class Source
 {
-public:
+  public:
     ~Source()
     {
         if (file)
@@ -40,7 +40,8 @@ public:
         }
         if (info.channels < 1 || info.channels > 2)
         {
-            error = path + " has " + std::to_string(info.channels) + " channels; only mono and stereo files are rendered";
+            error = path + " has " + std::to_string(info.channels) +
+                    " channels; only mono and stereo files are rendered";
             return false;
         }
         if (info.samplerate <= 0)
@@ -80,7 +81,7 @@ public:
     int rate = 44100;
     sf_count_t frames = 0;
 
-private:
+  private:
     SNDFILE* file = nullptr;
     std::vector<float> phrase;
     sf_count_t position = 0;
@@ -89,14 +90,15 @@ private:
 // The output, written under a temporary name next to its final place.
 class Destination
 {
-public:
+  public:
     ~Destination() { discard(); }
 
     bool open(const std::string& target, int format, int channels, int rate, std::string& error)
     {
         path = target;
         const size_t slash = target.rfind('/');
-        const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
+        const std::string folder =
+            slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
         const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
         if (name.empty())
         {
@@ -127,7 +129,8 @@ public:
         if (!sf_format_check(&info))
         {
             close(fd);
-            error = "this output type cannot hold " + std::string((format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ? "float" : "24-bit") +
+            error = "this output type cannot hold " +
+                    std::string((format & SF_FORMAT_SUBMASK) == SF_FORMAT_FLOAT ? "float" : "24-bit") +
                     " samples; choose another --format or extension";
             return false;
         }
@@ -180,7 +183,7 @@ public:
         temporary.clear();
     }
 
-private:
+  private:
     std::string path;
     std::string temporary;
     SNDFILE* file = nullptr;
@@ -199,8 +202,9 @@ bool majorFormat(const std::string& path, int& major)
     {
         const char* ext;
         int major;
-    } known[] = {{"wav", SF_FORMAT_WAV}, {"aiff", SF_FORMAT_AIFF}, {"aif", SF_FORMAT_AIFF}, {"flac", SF_FORMAT_FLAC},
-                 {"caf", SF_FORMAT_CAF}, {"w64", SF_FORMAT_W64},   {"rf64", SF_FORMAT_RF64}};
+    } known[] = {{"wav", SF_FORMAT_WAV},   {"aiff", SF_FORMAT_AIFF}, {"aif", SF_FORMAT_AIFF},
+                 {"flac", SF_FORMAT_FLAC}, {"caf", SF_FORMAT_CAF},   {"w64", SF_FORMAT_W64},
+                 {"rf64", SF_FORMAT_RF64}};
     for (const auto& k : known)
         if (ext == k.ext)
         {
@@ -218,7 +222,7 @@ bool isIndex(const std::string& text)
 
 class Progress
 {
-public:
+  public:
     Progress(bool shown, sf_count_t total) : shown(shown), total(total) {}
     ~Progress()
     {
@@ -243,7 +247,7 @@ public:
         std::fflush(stderr);
     }
 
-private:
+  private:
     bool shown;
     sf_count_t total;
     int last = -1;
@@ -286,7 +290,8 @@ int Renderer::listParameters(std::string& error)
                 plugin->numParams());
     for (int i = 0; i < plugin->numParams(); ++i)
         std::printf("%3d  %-16s default %.4g  (%s %s)\n", i, plugin->parameterName(i).c_str(),
-                    plugin->getParameter(i), plugin->parameterDisplay(i).c_str(), plugin->parameterLabel(i).c_str());
+                    plugin->getParameter(i), plugin->parameterDisplay(i).c_str(),
+                    plugin->parameterLabel(i).c_str());
     return 0;
 }
 
@@ -332,7 +337,8 @@ int Renderer::run(std::string& error)
     // Planar buffers for the plug-in's pins; a mono file feeds every input.
     const int block = options.blockSize;
     const int ins = plugin->numInputs(), outs = plugin->numOutputs();
-    std::vector<std::vector<float>> inBuffers(ins, std::vector<float>(block)), outBuffers(outs, std::vector<float>(block));
+    std::vector<std::vector<float>> inBuffers(ins, std::vector<float>(block)),
+        outBuffers(outs, std::vector<float>(block));
     std::vector<float*> inPointers, outPointers;
     for (auto& b : inBuffers)
         inPointers.push_back(b.data());
@@ -340,7 +346,8 @@ int Renderer::run(std::string& error)
         outPointers.push_back(b.data());
     std::vector<float> interleaved(static_cast<size_t>(block) * source.channels);
 
-    Progress progress(!options.quiet && isatty(STDERR_FILENO) && source.frames > 3 * source.rate, source.frames);
+    Progress progress(!options.quiet && isatty(STDERR_FILENO) && source.frames > 3 * source.rate,
+                      source.frames);
     plugin->resume();
     sf_count_t done = 0;
     for (;;)

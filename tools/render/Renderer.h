@@ -12,7 +12,7 @@ class VstPlugin;
 // interruption the temporary file is removed and no output is left behind.
 class Renderer
 {
-public:
+  public:
     explicit Renderer(const RenderOptions& options) : options(options) {}
 
     // 0 when the output was written; otherwise non-zero and error says why.
@@ -23,7 +23,7 @@ public:
     // Set from a signal handler: the render stops and cleans up.
     static volatile int interrupted;
 
-private:
+  private:
     bool applySettings(VstPlugin& plugin, std::string& error);
 
     const RenderOptions& options;

@@ -8,7 +8,10 @@
 
 namespace
 {
-void onSignal(int) { Renderer::interrupted = 1; }
+void onSignal(int)
+{
+    Renderer::interrupted = 1;
+}
 } // namespace
 
 int main(int argc, char** argv)
