@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <signal.h>
 #include <sndfile.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -257,6 +258,51 @@ TEST_F(RenderTest, DefaultPhraseIsRenderedAtTheAskedRate)
     ASSERT_TRUE(readAudio(file("phrase48.wav"), a));
     EXPECT_EQ(a.rate, 48000);
     EXPECT_EQ(render("--rate 100 '" + file("bad.wav") + "'").status, 2);
+}
+
+// Ctrl-C or a kill in the middle of a render removes the unfinished file.
+TEST_F(RenderTest, InterruptedRenderLeavesNoFile)
+{
+    writeAudio(file("in.wav"), sine(1, 44100, 120.0));
+    const std::string out = dir + "/out";
+    ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        const std::string in = file("in.wav"), target = out + "/o.wav";
+        execl(ZRV4_RENDER, ZRV4_RENDER, "--quiet", "--set", "Oversampling=1", in.c_str(), target.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ASSERT_GT(pid, 0);
+    // Wait until the temporary file exists, then stop the render.
+    bool started = false;
+    for (int i = 0; i < 20000 && !started; ++i)
+    {
+        if (DIR* d = opendir(out.c_str()))
+        {
+            while (dirent* e = readdir(d))
+                started = started || (e->d_name[0] == '.' && std::string(e->d_name).size() > 2);
+            closedir(d);
+        }
+        if (!started)
+            usleep(500);
+    }
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(WIFEXITED(status));
+    if (WEXITSTATUS(status) == 0)
+        GTEST_SKIP() << "the render finished before it could be interrupted";
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    DIR* d = opendir(out.c_str());
+    ASSERT_NE(d, nullptr);
+    int count = 0;
+    while (dirent* e = readdir(d))
+        count += std::string(e->d_name) != "." && std::string(e->d_name) != "..";
+    closedir(d);
+    EXPECT_EQ(count, 0) << "an interrupted render left a file behind";
 }
 
 TEST(GuitarPhrase, PeaksAtMinusTwelveDbfsAndIsDeterministic)
