@@ -60,8 +60,7 @@ std::vector<double> testSignal(int count, double bias, double amplitude)
     return x;
 }
 
-template <typename Stage>
-double nanosecondsPerSample(Stage& s, const std::vector<double>& x)
+template <typename Stage> double nanosecondsPerSample(Stage& s, const std::vector<double>& x)
 {
     const auto start = Clock::now();
     double acc = 0;
@@ -143,8 +142,8 @@ int main(int argc, char** argv)
     const double nsUnbypassedLoud = nanosecondsPerSample(unbypassed, loud);
     const double nsFollower = nanosecondsPerSample(follower, plate);
     std::printf("processSample, ns per sample (4 s at %.0f Hz):\n", innerRate);
-    std::printf("  bypassed   %6.2f  (driven into grid conduction %6.2f, ratio %.2f)\n", nsBypassed, nsBypassedLoud,
-                nsBypassedLoud / nsBypassed);
+    std::printf("  bypassed   %6.2f  (driven into grid conduction %6.2f, ratio %.2f)\n", nsBypassed,
+                nsBypassedLoud, nsBypassedLoud / nsBypassed);
     std::printf("  unbypassed %6.2f  (driven into grid conduction %6.2f, ratio %.2f)\n", nsUnbypassed,
                 nsUnbypassedLoud, nsUnbypassedLoud / nsUnbypassed);
     std::printf("  follower   %6.2f\n", nsFollower);

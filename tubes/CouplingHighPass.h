@@ -9,7 +9,7 @@
 // next stage then sets `conducting` and a matching conductionCoefficient.
 class CouplingHighPass
 {
-public:
+  public:
     CouplingHighPass() noexcept = default;
 
     // R = sourceResistance + loadResistance. previousInput presets the input
@@ -32,15 +32,15 @@ public:
 
     inline double processOutput(double x) noexcept
     {
-        const double y = (x - previousInput + previousOutput) * (conducting ? conductionCoefficient : coefficient) +
-                         1e-25;
+        const double y =
+            (x - previousInput + previousOutput) * (conducting ? conductionCoefficient : coefficient) + 1e-25;
         previousInput = x;
         previousOutput = y;
         return y;
     }
 
     double sampleRate = 1.0;
-    double T = 1.0;         // period, s
+    double T = 1.0; // period, s
     double coefficient = 0.0;
     bool conducting = false;
     double conductionCoefficient = 0.0;

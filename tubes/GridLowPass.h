@@ -7,7 +7,7 @@
 //         gnd
 class GridLowPass
 {
-public:
+  public:
     GridLowPass() noexcept = default;
     GridLowPass(double resistance, double capacitance, double rate) noexcept
         : R(resistance), C(capacitance), sampleRate(rate)
@@ -45,7 +45,7 @@ public:
     // state
     double y = 0.0;
 
-private:
+  private:
     void updateCoefficient() noexcept
     {
         const double T = 1.0 / sampleRate;

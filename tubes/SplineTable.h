@@ -12,7 +12,7 @@
 // the same arrays, which are released with the last table that uses them.
 class SplineTable
 {
-public:
+  public:
     using Samples = std::shared_ptr<const std::vector<double>>;
 
     // An empty table: a single sample 0 at 0, so every lookup returns 0.
@@ -64,7 +64,7 @@ public:
     int count = 1;
     double step = 0.0;
 
-private:
+  private:
     static const double zero[2];
 
     double inverseStep = 0.0;

@@ -9,7 +9,7 @@
 // only the plate-current table and is usable right after construction.
 class TGSBypassedCathode : public TriodeGainStage
 {
-public:
+  public:
     TGSBypassedCathode(std::string name, const StageComponents& c);
     // Shares the source's plate-current table; filter states, cathodeVoltage
     // and the wiring are those of a fresh stage.
@@ -43,6 +43,6 @@ public:
         return supplyVoltage - plateResistor * ip;
     }
 
-private:
+  private:
     void computeTopologyValues() noexcept;
 };

@@ -9,7 +9,7 @@
 // coefficient). The grid is driven directly by the previous plate.
 class TGSCathodeFollower : public TriodeGainStage
 {
-public:
+  public:
     TGSCathodeFollower(std::string name, const StageComponents& c);
     // Shares all four tables of the source; states and wiring are fresh.
     TGSCathodeFollower(const TGSCathodeFollower& source);
@@ -30,6 +30,6 @@ public:
         return out;
     }
 
-private:
+  private:
     void computeTopologyValues() noexcept;
 };

@@ -11,7 +11,7 @@
 // the grid current can load the upstream coupling filter.
 class TGSUnbypassedCathode : public TriodeGainStage
 {
-public:
+  public:
     TGSUnbypassedCathode(std::string name, const StageComponents& c);
     // Shares all four tables of the source; states and wiring are fresh.
     TGSUnbypassedCathode(const TGSUnbypassedCathode& source);
@@ -41,6 +41,6 @@ public:
         return transferTable.lookup(x);
     }
 
-private:
+  private:
     void computeTopologyValues() noexcept;
 };

@@ -61,9 +61,9 @@ TriodeGainStage::TriodeGainStage(std::string name, const StageComponents& c)
 
 StageComponents TriodeGainStage::components() const noexcept
 {
-    return StageComponents{supplyVoltage,    plateResistor,  cathodeResistor, cathodeCapacitor,
-                           gridResistor,     strayCapacitance, seriesResistor,  loadResistor,
-                           couplingCapacitor, plateCapacitor, sampleRate};
+    return StageComponents{supplyVoltage,     plateResistor,    cathodeResistor, cathodeCapacitor,
+                           gridResistor,      strayCapacitance, seriesResistor,  loadResistor,
+                           couplingCapacitor, plateCapacitor,   sampleRate};
 }
 
 void TriodeGainStage::completeConstruction(bool tabulatePlateCurrent)
@@ -84,8 +84,8 @@ void TriodeGainStage::updateInputCapacitance() noexcept
 void TriodeGainStage::createFilters() noexcept
 {
     inputFilter = GridLowPass(gridResistor, inputCapacitance, sampleRate);
-    couplingFilter = CouplingHighPass(sampleRate, outputImpedance + seriesResistor, loadResistor, couplingCapacitor,
-                                      supplyVoltage);
+    couplingFilter = CouplingHighPass(sampleRate, outputImpedance + seriesResistor, loadResistor,
+                                      couplingCapacitor, supplyVoltage);
     hasPlateFilter = plateCapacitor > 0.0;
     plateFilter = GridLowPass(outputImpedance, hasPlateFilter ? plateCapacitor : 0.0, sampleRate);
 }

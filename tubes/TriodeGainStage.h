@@ -31,7 +31,7 @@
 // calls each topology's processSample on its concrete type.
 class TriodeGainStage
 {
-public:
+  public:
     TriodeGainStage(const TriodeGainStage&) = delete;
     TriodeGainStage& operator=(const TriodeGainStage&) = delete;
 
@@ -53,7 +53,8 @@ public:
     inline double gridVoltage(double a, double vk) const noexcept
     {
         const double Rg = gridResistor;
-        return (std::sqrt((240000.0 * a + 120000.0 + 9.0 * Rg - 240000.0 * vk) * Rg + 4e8) * 0.16666666666666666 -
+        return (std::sqrt((240000.0 * a + 120000.0 + 9.0 * Rg - 240000.0 * vk) * Rg + 4e8) *
+                    0.16666666666666666 -
                 3333.333333333333 + (vk - 0.5) * Rg) *
                inverseGridResistor;
     }
@@ -77,7 +78,8 @@ public:
         }
         f.conducting = true;
         const double rGrid = f.gridSeriesResistance + vgk / ig + 1e-25;
-        const double rCharge = f.loadResistance * rGrid / (f.loadResistance + rGrid) + 1e-25 + f.sourceResistance;
+        const double rCharge =
+            f.loadResistance * rGrid / (f.loadResistance + rGrid) + 1e-25 + f.sourceResistance;
         f.conductionCoefficient = rCharge * f.C / (f.T + rCharge * f.C);
     }
 
@@ -153,7 +155,7 @@ public:
     double gridCurrent = 0.0;
     CouplingHighPass* upstreamCoupling = nullptr; // not owned
 
-protected:
+  protected:
     // Common construction, steps before the topology's values. An unknown
     // tube name falls back to ECC83 (tubeName keeps the given name), so that
     // a stage always has a model.

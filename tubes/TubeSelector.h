@@ -9,7 +9,7 @@
 // cannot be copied (a copied stage builds its own selector).
 class TubeSelector
 {
-public:
+  public:
     TubeSelector() = default;
     TubeSelector(const TubeSelector&) = delete;
     TubeSelector& operator=(const TubeSelector&) = delete;

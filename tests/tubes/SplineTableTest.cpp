@@ -21,8 +21,7 @@ std::shared_ptr<Array> grid(double lo, double step, int count)
     return xs;
 }
 
-template <typename F>
-SplineTable tableOf(F f, double lo, double step, int count)
+template <typename F> SplineTable tableOf(F f, double lo, double step, int count)
 {
     auto xs = grid(lo, step, count);
     auto ys = std::make_shared<Array>(count);

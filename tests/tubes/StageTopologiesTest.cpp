@@ -29,8 +29,14 @@ void* operator new(std::size_t size)
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace
 {
@@ -155,7 +161,7 @@ TEST(TGSBypassedCathode, CopyWithANewGridResistor)
 
 class UnbypassedStage : public ::testing::Test
 {
-protected:
+  protected:
     static void SetUpTestSuite()
     {
         stage = new TGSUnbypassedCathode("ECC83", secondStage());
@@ -231,7 +237,8 @@ TEST_F(UnbypassedStage, ZeroOrNegativeGridCurrentLeavesTheUpstreamCoefficientSou
         int reached = 0;
         for (double x = s.conductionThreshold + 1e-6; x < s.conductionThreshold + 30; x += 0.01)
         {
-            const double vgk = x - (s.cathodeResistor * reading + s.cathodeTable.lookup(x - s.gridResistor * reading));
+            const double vgk =
+                x - (s.cathodeResistor * reading + s.cathodeTable.lookup(x - s.gridResistor * reading));
             reached += vgk > 0;
             upstream.couplingFilter.conducting = true;
             upstream.couplingFilter.conductionCoefficient = 0.5;
@@ -351,7 +358,8 @@ TEST(StageKernels, ProcessingAllocatesNothing)
     double sum = 0;
     for (int i = 0; i < 10000; ++i)
     {
-        double x = input.couplingFilter.processOutput(input.processSample(input.inputFilter.processInput(signal(i, 0, 5))));
+        double x = input.couplingFilter.processOutput(
+            input.processSample(input.inputFilter.processInput(signal(i, 0, 5))));
         x = second.couplingFilter.processOutput(second.processSample(x) * second.outputDivider);
         sum += follower.plateFilter.processInput(follower.processSample(x + 200));
     }

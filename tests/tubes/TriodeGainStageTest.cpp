@@ -42,8 +42,8 @@ TEST(TriodeGainStage, OperatingPointOfTheInputStage)
     EXPECT_NEAR(1800 * s.quiescentPlateCurrent, 1.47, 0.005);
     // On the DC load line, and the AC load line passes through it.
     EXPECT_NEAR(s.quiescentPlateCurrent, (351 - s.quiescentPlateVoltage) / (220000 + 1800), 1e-12);
-    EXPECT_NEAR((s.quiescentPlateCurrent - s.acLoadLineIntercept) * s.acLoadLineSlope, s.quiescentPlateVoltage,
-                1e-9);
+    EXPECT_NEAR((s.quiescentPlateCurrent - s.acLoadLineIntercept) * s.acLoadLineSlope,
+                s.quiescentPlateVoltage, 1e-9);
     EXPECT_NEAR(s.acLoadLineSlope, -s.acLoadResistance, 1e-6);
 }
 
@@ -194,8 +194,10 @@ TEST(TriodeGainStage, RateDoublingHalvesTInEveryCoefficientAndKeepsTheRest)
     // For a = T / (RC + T), RC / T = 1/a - 1 doubles; for k = RC / (RC + T), k / (1 - k).
     auto ratioLow = [](double a) { return 1 / a - 1; };
     auto ratioHigh = [](double k) { return k / (1 - k); };
-    EXPECT_NEAR(ratioLow(s.inputFilter.a), 2 * ratioLow(before.inputFilter.a), 1e-9 * ratioLow(s.inputFilter.a));
-    EXPECT_NEAR(ratioLow(s.plateFilter.a), 2 * ratioLow(before.plateFilter.a), 1e-9 * ratioLow(s.plateFilter.a));
+    EXPECT_NEAR(ratioLow(s.inputFilter.a), 2 * ratioLow(before.inputFilter.a),
+                1e-9 * ratioLow(s.inputFilter.a));
+    EXPECT_NEAR(ratioLow(s.plateFilter.a), 2 * ratioLow(before.plateFilter.a),
+                1e-9 * ratioLow(s.plateFilter.a));
     EXPECT_NEAR(ratioHigh(s.couplingFilter.coefficient), 2 * ratioHigh(before.couplingFilter.coefficient),
                 1e-9 * ratioHigh(s.couplingFilter.coefficient));
     EXPECT_EQ(s.couplingFilter.T, 0.5 / rate);
