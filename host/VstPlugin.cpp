@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 namespace
 {
@@ -40,6 +41,19 @@ bool belongsTo(void* handle, void* symbol)
     if (!dladdr(symbol, &info))
         return false;
     return info.dli_fbase == moduleBase(handle);
+}
+
+// The live plug-ins, so that the callback trusts only pointers of its own.
+std::mutex& registryLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+std::set<const void*>& registry()
+{
+    static std::set<const void*> live;
+    return live;
 }
 
 std::string lastDlError()
@@ -108,8 +122,12 @@ std::unique_ptr<VstPlugin> VstPlugin::load(const std::string& path, std::string&
         error = path + ": the entry point returned a record without the VST magic 'VstP'";
         return nullptr;
     }
-    effect->resvd1 = reinterpret_cast<VstIntPtr>(plugin.get());
-    plugin->aeffect = effect;
+    {
+        std::lock_guard<std::mutex> guard(registryLock());
+        effect->resvd1 = reinterpret_cast<VstIntPtr>(plugin.get());
+        plugin->aeffect = effect;
+        registry().insert(plugin.get());
+    }
     return plugin;
 }
 
@@ -120,16 +138,12 @@ std::unique_ptr<VstPlugin> VstPlugin::load(const std::string& path, std::string&
 
 VstPlugin::~VstPlugin()
 {
-    if (aeffect)
+    // Every effect created must be closed, opened or not: effClose is where
+    // it releases itself.
+    close();
     {
-        if (editorOpen)
-            closeEditor();
-        if (resumed)
-            suspend();
-        // Every effect created must be closed, opened or not: effClose is
-        // where it releases itself.
-        dispatch(effClose);
-        aeffect = nullptr;
+        std::lock_guard<std::mutex> guard(registryLock());
+        registry().erase(this);
     }
     if (module)
         dlclose(module);
@@ -152,6 +166,7 @@ void VstPlugin::close()
     if (resumed)
         suspend();
     dispatch(effClose);
+    std::lock_guard<std::mutex> guard(registryLock());
     aeffect = nullptr;
     opened = false;
 }
@@ -383,15 +398,21 @@ void VstPlugin::clearAutomation()
 VstIntPtr VSTCALLBACK VstPlugin::hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index,
                                               VstIntPtr value, void* ptr, float opt)
 {
-    VstPlugin* plugin = nullptr;
-    if (effect && effect->magic == kEffectMagic && effect->resvd1)
-        plugin = reinterpret_cast<VstPlugin*>(effect->resvd1);
-    else
-        plugin = loading;
+    // During the entry point call the record's host field is not ours yet
+    // (it may hold anything); afterwards it points at a live VstPlugin,
+    // which is trusted only if it is still registered.
+    VstPlugin* plugin = loading;
+    if (!plugin && effect)
+    {
+        VstPlugin* candidate = reinterpret_cast<VstPlugin*>(effect->resvd1);
+        std::lock_guard<std::mutex> guard(registryLock());
+        if (registry().count(candidate) && candidate->aeffect == effect)
+            plugin = candidate;
+    }
     if (plugin)
         return plugin->answer(opcode, index, value, ptr, opt);
-    // A call we cannot attribute (another thread, before the record is
-    // known): answer only the version, which is the same for everyone.
+    // A call we cannot attribute: answer only the version, which is the same
+    // for everyone.
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 

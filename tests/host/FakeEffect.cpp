@@ -24,7 +24,7 @@ struct Fake
     AEffect effect;
     audioMasterCallback host;
     float values[3] = {0.25f, 0.5f, 0.75f};
-    VstIntPtr answers[6] = {};
+    VstIntPtr answers[7] = {};
 };
 
 Fake* fakeOf(AEffect* e)
@@ -81,8 +81,9 @@ VstIntPtr dispatcher(AEffect* e, VstInt32 opcode, VstInt32 index, VstIntPtr valu
     case effCanDo:
         return std::strcmp(static_cast<const char*>(ptr), "plugAsChannelInsert") == 0 ? 1 : -1;
     case effVendorSpecific:
-        // The host callback's answers recorded at effOpen, by index.
-        return index >= 0 && index < 6 ? f->answers[index] : 0;
+        // The host callback's answers recorded at effOpen (0 to 5) and in
+        // the entry point (6), by index.
+        return index >= 0 && index < 7 ? f->answers[index] : 0;
     default:
         (void)value;
         (void)opt;
@@ -135,6 +136,10 @@ void processReplacing(AEffect*, float** in, float** out, VstInt32 frames)
     e.uniqueID = vstFourCC('F', 'a', 'k', 'e');
     e.version = 7;
     e.object = f;
+    // A record whose host field holds garbage while the effect already
+    // talks to the host from inside the entry point.
+    e.resvd1 = static_cast<VstIntPtr>(0x5a5a5a5a);
+    f->answers[6] = host(&e, audioMasterGetBlockSize, 0, 0, nullptr, 0.0f);
     log.clear();
     return &e;
 }

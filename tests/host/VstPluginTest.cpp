@@ -119,6 +119,9 @@ TEST(VstPluginFake, HostCallbackAnswersWithItsSettings)
     EXPECT_EQ(plugin->dispatch(effVendorSpecific, 3), 1);     // canDo supplyIdle
     EXPECT_EQ(plugin->dispatch(effVendorSpecific, 4), -1);    // canDo sendVstTimeInfo
     EXPECT_EQ(plugin->dispatch(effVendorSpecific, 5), 0);     // getTime: none
+    // Asked from inside the entry point, with garbage in the record's host
+    // field: answered for the plug-in being created, no crash.
+    EXPECT_EQ(plugin->dispatch(effVendorSpecific, 6), 333);
 }
 
 TEST(VstPluginFake, QueriesReachTheDispatcher)
