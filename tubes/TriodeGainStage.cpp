@@ -215,8 +215,34 @@ void TriodeGainStage::buildPlateCurrentTable(double lo, double hi, double step)
     plateCurrentTable = SplineTable(std::move(ysArray), step, n, std::move(xsArray));
 }
 
+namespace
+{
+// One abscissa of the cathode iteration, run from g = 0 with its first value
+// taken as not converged; see buildCathodeTable.
+struct CathodeChain
+{
+    double a;
+    double g;
+    double previous;
+    double first; // value of the first iteration
+    double last;  // value of the last iteration
+    int iterations;
+    bool done;
+    bool converged; // false: given up after the iteration limit
+};
+} // namespace
+
 // Self-bias without grid current: Vk = Rk * Ip(Vin - Vk), solved per grid
-// voltage by damped fixed-point iteration with the relaxation factor r.
+// voltage by damped fixed-point iteration with the relaxation factor r:
+//
+//   o = 0.5 (r Rk Ip(a - g) + (2 - r) g),  g <- o  until |o - previous| < 1e-6
+//
+// where previous is the value before, across abscissas too. Only the first
+// test of an abscissa reads the value of the abscissa before; every later one
+// reads its own values. So a few abscissas iterate side by side, which lets
+// their table lookups overlap instead of waiting on one another, and are then
+// resolved in order. The arithmetic is the same as one abscissa after another,
+// and so are the samples.
 void TriodeGainStage::buildCathodeTable(double lo, double hi, double step)
 {
     const int n = gridPointCount(lo, hi, step);
@@ -227,40 +253,111 @@ void TriodeGainStage::buildCathodeTable(double lo, double hi, double step)
     const SplineTable& plate = plateCurrentTable;
     const double scaledRk = relaxationFactor * cathodeResistor;
     const double keep = 2.0 - relaxationFactor;
+    auto iterate = [&](double a, double g) { return 0.5 * (scaledRk * plate.lookup(a - g) + keep * g); };
 
     int stored = 0;
-    int iterations = 0;
     int skipped = 0;
     double a = lo;
-    double g = 0.0;
     double previous = 0.0;
-    while (stored < n)
+
+    // The first abscissa on its own: its iteration count starts at 0, every
+    // later one's at 1.
     {
-        const double o = 0.5 * (scaledRk * plate.lookup(a - g) + keep * g);
-        if (std::fabs(o - previous) < solverTolerance)
+        int iterations = 0;
+        double g = 0.0;
+        for (;;)
         {
-            xs[stored] = a;
-            ys[stored] = o;
-            ++stored;
-            iterations = 0;
-            a += step;
-            g = 0.0;
-        }
-        else if (iterations <= fixedPointIterationLimit)
-        {
-            g = o;
-        }
-        else
-        {
-            // No sample for this abscissa; the loop runs on past hi instead.
-            iterations = 0;
-            a += step;
-            g = 0.0;
-            if (++skipped > n)
+            const double o = iterate(a, g);
+            const bool converged = std::fabs(o - previous) < solverTolerance;
+            const bool giveUp = !converged && iterations > fixedPointIterationLimit;
+            previous = o;
+            if (converged)
+            {
+                xs[0] = a;
+                ys[0] = o;
+                stored = 1;
                 break;
+            }
+            if (giveUp)
+            {
+                ++skipped;
+                break;
+            }
+            g = o;
+            ++iterations;
         }
-        ++iterations;
-        previous = o;
+        a += step;
+    }
+
+    constexpr int width = 4;
+    CathodeChain chains[width];
+    while (stored < n && skipped <= n)
+    {
+        for (CathodeChain& c : chains)
+        {
+            c.a = a;
+            a += step;
+            c.first = iterate(c.a, 0.0);
+            c.g = c.first;
+            c.previous = c.first;
+            c.iterations = 2;
+            c.done = false;
+        }
+        for (bool running = true; running;)
+        {
+            running = false;
+            for (CathodeChain& c : chains)
+            {
+                if (c.done)
+                    continue;
+                const double o = iterate(c.a, c.g);
+                if (std::fabs(o - c.previous) < solverTolerance)
+                {
+                    c.done = true;
+                    c.converged = true;
+                }
+                else if (c.iterations <= fixedPointIterationLimit)
+                {
+                    c.g = o;
+                }
+                else
+                {
+                    c.done = true;
+                    c.converged = false;
+                }
+                ++c.iterations;
+                c.previous = o;
+                c.last = o;
+                running |= !c.done;
+            }
+        }
+        for (const CathodeChain& c : chains)
+        {
+            if (stored >= n || skipped > n)
+                break;
+            if (std::fabs(c.first - previous) < solverTolerance)
+            {
+                xs[stored] = c.a;
+                ys[stored] = c.first;
+                ++stored;
+                previous = c.first;
+            }
+            else
+            {
+                // No sample when given up; the loop runs on past hi instead.
+                if (c.converged)
+                {
+                    xs[stored] = c.a;
+                    ys[stored] = c.last;
+                    ++stored;
+                }
+                else
+                {
+                    ++skipped;
+                }
+                previous = c.last;
+            }
+        }
     }
     storeTable(cathodeTable, std::move(ysArray), step, stored, std::move(xsArray));
 }

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 using namespace stage_fixtures;
 
@@ -26,7 +27,64 @@ double bisectLoadLineCurrent(const TriodeGainStage& s, double vgk)
     }
     return s.model->plateCurrent(vgk, 0.5 * (lo + hi));
 }
+
+// The cathode-table iteration one abscissa after another, step by step.
+std::vector<double> sequentialCathodeSamples(const TriodeGainStage& s, std::vector<double>& xs)
+{
+    const double lo = -s.supplyVoltage, step = 0.1, r = s.relaxationFactor;
+    const int n = static_cast<int>(std::floor(std::fabs(lo - s.supplyVoltage) / step)) + 1;
+    std::vector<double> ys;
+    int iterations = 0;
+    double a = lo, g = 0, previous = 0;
+    while (static_cast<int>(ys.size()) < n)
+    {
+        const double o = 0.5 * (r * s.cathodeResistor * s.plateCurrentTable.lookup(a - g) + (2 - r) * g);
+        if (std::fabs(o - previous) < 1e-6)
+        {
+            xs.push_back(a);
+            ys.push_back(o);
+            iterations = 0;
+            a += step;
+            g = 0;
+        }
+        else if (iterations <= 2750)
+            g = o;
+        else
+        {
+            iterations = 0;
+            a += step;
+            g = 0;
+        }
+        iterations += 1;
+        previous = o;
+    }
+    return ys;
+}
 } // namespace
+
+TEST(TriodeGainStage, CathodeTableEqualsTheSequentialIterationBitForBit)
+{
+    struct Case
+    {
+        StageComponents c;
+        double relaxation;
+    };
+    for (const Case& k : {Case{secondStage(), 1.0}, Case{leadThirdStage(), 0.025},
+                          Case{driverFollower(), 0.02}, Case{outputFollower(), 0.025}})
+    {
+        TGSCathodeFollower s("ECC83", k.c); // the cathode table is common to the topologies
+        s.relaxationFactor = k.relaxation;
+        s.buildCathodeTable(-s.supplyVoltage, s.supplyVoltage, 0.1);
+        std::vector<double> xs;
+        const std::vector<double> ys = sequentialCathodeSamples(s, xs);
+        ASSERT_EQ(s.cathodeTable.size(), static_cast<int>(ys.size()));
+        for (size_t i = 0; i < ys.size(); ++i)
+        {
+            ASSERT_EQ(s.cathodeTable.xsData()[i], xs[i]) << k.relaxation << " " << i;
+            ASSERT_EQ(s.cathodeTable.ysData()[i], ys[i]) << k.relaxation << " " << i;
+        }
+    }
+}
 
 TEST(TriodeGainStage, OperatingPointOfTheInputStage)
 {
