@@ -4,6 +4,7 @@
 #include <X11/Xutil.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -40,6 +41,33 @@ struct Channel
     }
 };
 
+// Catches the X errors of a few requests instead of Xlib's default handler,
+// which would end the host's process: a parent window that is not (or no
+// longer) there must not take the host down.
+std::atomic<bool> errorSeen{false};
+
+int noteError(Display*, XErrorEvent*)
+{
+    errorSeen = true;
+    return 0;
+}
+
+class ErrorTrap
+{
+public:
+    ErrorTrap() : previous(XSetErrorHandler(noteError)) { errorSeen = false; }
+    // Waits for the server's answers; true when one of them was an error.
+    bool end(Display* display)
+    {
+        XSync(display, False);
+        XSetErrorHandler(previous);
+        return errorSeen.exchange(false);
+    }
+
+private:
+    XErrorHandler previous;
+};
+
 long modifiersOf(unsigned int state)
 {
     long modifiers = 0;
@@ -61,6 +89,8 @@ struct CFrame::Platform
     XImage* image = nullptr;
     // The visual stores 0x00RRGGBB little-endian words: rows are copied whole.
     bool directCopy = false;
+    // The window went with its parent before the host closed the editor.
+    bool gone = false;
     Channel red{0}, green{0}, blue{0};
 
     // Copies area of the composited image into the window.
@@ -93,15 +123,24 @@ CFrame::CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor)
     const ::Window parent = parentWindow != nullptr ? static_cast<::Window>(reinterpret_cast<uintptr_t>(parentWindow))
                                                     : DefaultRootWindow(w.display);
     XWindowAttributes parentAttributes;
-    if (XGetWindowAttributes(w.display, parent, &parentAttributes) == 0)
+    ErrorTrap trap;
+    const Status known = XGetWindowAttributes(w.display, parent, &parentAttributes);
+    if (trap.end(w.display) || known == 0)
         return;
 
     XSetWindowAttributes attributes{};
     attributes.background_pixmap = None; // we paint every pixel: no flash of a background colour
-    attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask;
+    attributes.event_mask =
+        ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | StructureNotifyMask;
+    ErrorTrap createTrap;
     w.id = XCreateWindow(w.display, parent, 0, 0, static_cast<unsigned>(context.getWidth()),
                          static_cast<unsigned>(context.getHeight()), 0, CopyFromParent, InputOutput,
                          CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+    if (createTrap.end(w.display))
+    {
+        w.id = 0;
+        return;
+    }
     Visual* visual = parentAttributes.visual;
     w.image = XCreateImage(w.display, visual, static_cast<unsigned>(parentAttributes.depth), ZPixmap, 0, nullptr,
                            static_cast<unsigned>(context.getWidth()), static_cast<unsigned>(context.getHeight()), 32,
@@ -136,12 +175,18 @@ CFrame::~CFrame()
     Platform& w = *window;
     if (w.display == nullptr)
         return;
-    if (w.gc != nullptr)
-        XFreeGC(w.display, w.gc);
     if (w.image != nullptr)
         XDestroyImage(w.image); // frees the pixel buffer as well
     if (w.id != 0)
+    {
+        // The host may have destroyed its window, and ours with it, already.
+        ErrorTrap trap;
+        if (w.gc != nullptr)
+            XFreeGC(w.display, w.gc);
+        w.gc = nullptr;
         XDestroyWindow(w.display, w.id);
+        trap.end(w.display);
+    }
     XCloseDisplay(w.display);
 }
 
@@ -240,6 +285,9 @@ void CFrame::idle()
             continue;
         switch (event.type)
         {
+        case DestroyNotify:
+            w.gone = true;
+            break;
         case Expose:
             exposed.emplace_back(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
                                  event.xexpose.y + event.xexpose.height);
@@ -267,20 +315,25 @@ void CFrame::idle()
         }
     }
 
+    if (w.gone)
+        return;
     std::vector<CRect> dirty;
     collectDirty(dirty);
     const CRect whole(0, 0, context.getWidth(), context.getHeight());
     for (const CRect& area : dirty)
         redraw(area);
     dirty.insert(dirty.end(), exposed.begin(), exposed.end());
+    if (dirty.empty())
+        return;
+    ErrorTrap trap;
     for (const CRect& area : dirty)
     {
         const CRect clipped = area.intersection(whole);
         if (!clipped.isEmpty())
             w.put(context, clipped);
     }
-    if (!dirty.empty())
-        XSync(w.display, False);
+    if (trap.end(w.display))
+        w.gone = true;
 }
 
 void CFrame::collectDirty(std::vector<CRect>& rects)

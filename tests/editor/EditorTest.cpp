@@ -547,3 +547,25 @@ TEST_F(EditorTest, TwoInstancesWithEditorsIdledFromAnotherThread)
     screen.destroyWindow(secondParent);
 }
 } // namespace
+
+namespace
+{
+// A host that destroys its window before closing the editor, or hands over a
+// window id that does not exist, must not have its process ended by Xlib.
+TEST_F(EditorTest, ParentWindowGoneOrBogusDoesNotEndTheHost)
+{
+    ASSERT_TRUE(open());
+    screen.destroyWindow(parent);
+    parent = 0;
+    set(16, 0.9f);
+    idle();
+    dispatch(effEditClose);
+    EXPECT_EQ(gui()->getFrame(), nullptr);
+
+    EXPECT_EQ(dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(uintptr_t{0x7ffff0})), 0);
+    EXPECT_EQ(gui()->getFrame(), nullptr);
+    idle();
+    ASSERT_TRUE(open());
+    expectFace(false);
+}
+} // namespace
