@@ -1,0 +1,29 @@
+#include "tone/CleanGainNetwork.h"
+
+#include "tone/GainNetworkValues.h"
+#include "tone/generated/CleanGainNetworkPolynomials.h"
+
+CleanGainNetwork::CleanGainNetwork(int oversampling, double processRate, double sourceResistance,
+                                   double potResistance, double inputCapacitance) noexcept
+    : ToneCircuit(oversampling, processRate, defaults), Rs(nonNegativeOrZero(sourceResistance)),
+      R(potentiometerOrDefault(potResistance)), Ci(nonNegativeOrZero(inputCapacitance))
+{
+}
+
+void CleanGainNetwork::setControls(double gain, double bright) noexcept
+{
+    storeTargets({gain, bright});
+}
+
+void CleanGainNetwork::analogCoefficients(const Controls& controls, Coefficients& n,
+                                          Coefficients& d) const noexcept
+{
+    const double g = controls[Gain], b = controls[Bright];
+    CleanGainNetworkPolynomials::Values v;
+    v.Rs = Rs;
+    v.Ra = (1.0 - g) * R;
+    v.Rb = g * R;
+    v.Cb = b * brightCapacitor;
+    v.Ci = Ci;
+    CleanGainNetworkPolynomials::evaluate(v, n, d);
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <algorithm>
+#include <array>
+
+// Digital filter of order 2 to 5 in transposed direct form II:
+//
+//     y      = b[0]·x + z[0]
+//     z[i-1] = b[i]·x + z[i] − a[i]·y     for i = 1 … n−1
+//     z[n-1] = b[n]·x − a[n]·y
+//
+// Storage is fixed at the largest order, so nothing is allocated. Until
+// coefficients are set, a and b are all ones: H(z) = 1 and the states stay 0.
+// No denormal offset is added here; the controls and the surrounding stages
+// carry it.
+class IirFilter
+{
+  public:
+    static constexpr int maxOrder = 5;
+
+    explicit IirFilter(int filterOrder) noexcept : order(std::clamp(filterOrder, 1, maxOrder))
+    {
+        a.fill(1.0);
+        b.fill(1.0);
+        z.fill(0.0);
+    }
+
+    // Writes b = B / A[0] and a = A / A[0]; B and A hold order + 1 values.
+    void setCoefficients(const double* B, const double* A) noexcept
+    {
+        a[0] = 1.0;
+        b[0] = B[0] / A[0];
+        for (int k = 1; k <= order; ++k)
+        {
+            a[k] = A[k] / A[0];
+            b[k] = B[k] / A[0];
+        }
+    }
+
+    void reset() noexcept { z.fill(0.0); }
+
+    inline double process(double x) noexcept
+    {
+        const double y = b[0] * x + z[0];
+        for (int i = 1; i < order; ++i)
+            z[i - 1] = b[i] * x + z[i] - a[i] * y;
+        z[order - 1] = b[order] * x - a[order] * y;
+        return y;
+    }
+
+    int order;
+    std::array<double, maxOrder + 1> a; // denominator, a[0] = 1 once set
+    std::array<double, maxOrder + 1> b; // numerator
+    std::array<double, maxOrder + 1> z; // state, z[0] … z[order − 1] used
+};

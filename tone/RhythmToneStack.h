@@ -1,0 +1,31 @@
+#pragma once
+
+#include "tone/ToneCircuit.h"
+
+// Tone controls and volume of the Rhythm channel: the Clean network with a
+// 470 pF treble capacitor; the volume potentiometer hangs behind a 470 kΩ /
+// 470 kΩ divider and is loaded by 470 kΩ. Order 4.
+class RhythmToneStack : public ToneCircuit<RhythmToneStack, 4, 4>
+{
+  public:
+    enum Control
+    {
+        Lows,
+        Mids,
+        Treble,
+        Volume
+    };
+
+    static constexpr double glideKeep = 0.999;
+    static constexpr double glideTake = 0.001;
+
+    RhythmToneStack(int oversampling, double processRate) noexcept;
+
+    // Targets as tapered fractions (0 … 1); the glide starts at once.
+    void setControls(double lows, double mids, double treble, double volume) noexcept;
+
+    void analogCoefficients(const Controls& controls, Coefficients& n, Coefficients& d) const noexcept;
+
+    // Lows, Mids, Treble and Volume at the middle of their knobs, tapered.
+    static constexpr Controls defaults{0.2857142857142857, 0.5, 0.5, 0.15384615384615385};
+};

@@ -1,0 +1,185 @@
+#pragma once
+
+#include "tone/IirFilter.h"
+
+#include <array>
+#include <cmath>
+
+// The common shape of the six tone circuits: smoothed controls gliding toward
+// their targets, the analog transfer function H(s) = N(s)/D(s) of the network
+// at the smoothed controls, its bilinear transform at the inner rate and the
+// filter that runs per sample.
+//
+// Circuit (CRTP) supplies
+//     static constexpr double glideKeep, glideTake;   v = keep·v + take·t
+//     void analogCoefficients(const Controls&, Coefficients& n, Coefficients& d) const noexcept;
+// and its own setControls, which passes the new targets to storeTargets.
+template <class Circuit, int Order, int ControlCount> class ToneCircuit
+{
+  public:
+    static constexpr int order = Order;
+    static constexpr int controlCount = ControlCount;
+    using Controls = std::array<double, ControlCount>;
+    using Coefficients = std::array<double, Order + 1>;
+
+    // Stores the inner rate (host rate × factor) and the factor, then
+    // recomputes the coefficients from the smoothed controls. The filter state
+    // is kept. A rate that is not a positive number is ignored, and the factor
+    // is at least 1, so a bad call cannot break the filter or the glide.
+    void setSampleRate(double newProcessRate, int newOversampling) noexcept
+    {
+        storeRate(newProcessRate, newOversampling);
+        computeCoefficients();
+    }
+
+    void computeCoefficients() noexcept
+    {
+        static_cast<const Circuit&>(*this).analogCoefficients(smoothed, n, d);
+        bilinear(n, B);
+        bilinear(d, A);
+        // N and D have positive terms only, so A_0 > 0 for any valid
+        // controls; the check keeps the last good filter if garbage got in.
+        bool finite = A[0] > 0.0;
+        for (int k = 0; k <= Order; ++k)
+            finite = finite && std::isfinite(A[k]) && std::isfinite(B[k]);
+        if (finite)
+            filter.setCoefficients(B.data(), A.data());
+    }
+
+    // One smoothing step per host sample: the controls move only when the
+    // counter is a multiple of the factor. The counter is never reset, so a
+    // new glide updates first when the count next reaches a multiple.
+    void glideStep() noexcept
+    {
+        if (glideCounter % oversampling == 0)
+        {
+            bool settled = true;
+            for (int i = 0; i < ControlCount; ++i)
+            {
+                smoothed[i] = Circuit::glideKeep * smoothed[i] + Circuit::glideTake * target[i] + 1e-25;
+                settled = settled && std::fabs(smoothed[i] - target[i]) < 0.001;
+            }
+            if (settled)
+                gliding = false;
+            computeCoefficients();
+        }
+        ++glideCounter;
+    }
+
+    inline double process(double x) noexcept
+    {
+        if (gliding)
+            glideStep();
+        return filter.process(x);
+    }
+
+    // Clears the filter state only; coefficients and controls stay.
+    void reset() noexcept { filter.reset(); }
+
+    const Controls& smoothedControls() const noexcept { return smoothed; }
+    const Controls& targetControls() const noexcept { return target; }
+    bool isGliding() const noexcept { return gliding; }
+    unsigned int glideCount() const noexcept { return glideCounter; }
+    double innerRate() const noexcept { return processRate; }
+    int oversamplingFactor() const noexcept { return static_cast<int>(oversampling); }
+    const Coefficients& analogNumerator() const noexcept { return n; }
+    const Coefficients& analogDenominator() const noexcept { return d; }
+    const IirFilter& digitalFilter() const noexcept { return filter; }
+
+  protected:
+    ToneCircuit(int factor, double rate, const Controls& defaults) noexcept
+        : smoothed(defaults), filter(Order), target(defaults)
+    {
+        n.fill(0.0);
+        d.fill(0.0);
+        B.fill(0.0);
+        A.fill(0.0);
+        storeRate(rate, factor);
+    }
+
+    // New targets, each clamped to [0, 1] (a NaN keeps the previous target);
+    // the glide starts or continues. Coefficients follow in glideStep.
+    void storeTargets(const Controls& values) noexcept
+    {
+        for (int i = 0; i < ControlCount; ++i)
+        {
+            const double v = values[i];
+            if (!std::isnan(v))
+                target[i] = v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
+        }
+        gliding = true;
+    }
+
+  private:
+    // m[j][k]: coefficient of w^k in (1 − w)^j·(1 + w)^(Order − j), the
+    // weights of s^j = c^j·(1 − w)^j/(1 + w)^j after multiplying by (1 + w)^Order.
+    struct BilinearWeights
+    {
+        double m[Order + 1][Order + 1] = {};
+
+        constexpr BilinearWeights()
+        {
+            for (int j = 0; j <= Order; ++j)
+            {
+                double p[Order + 1] = {};
+                p[0] = 1.0;
+                for (int f = 0; f < Order; ++f)
+                {
+                    const double sign = f < j ? -1.0 : 1.0; // (1 − w) or (1 + w)
+                    for (int k = f + 1; k > 0; --k)
+                        p[k] += sign * p[k - 1];
+                }
+                for (int k = 0; k <= Order; ++k)
+                    m[j][k] = p[k];
+            }
+        }
+    };
+
+    // Bilinear transform without prewarping, s = c·(1 − z⁻¹)/(1 + z⁻¹).
+    void bilinear(const Coefficients& analog, Coefficients& digital) const noexcept
+    {
+        static constexpr BilinearWeights weights{};
+        double scaled[Order + 1];
+        double power = 1.0;
+        for (int j = 0; j <= Order; ++j)
+        {
+            scaled[j] = analog[j] * power;
+            power *= c;
+        }
+        for (int k = 0; k <= Order; ++k)
+        {
+            double sum = 0.0;
+            for (int j = 0; j <= Order; ++j)
+                sum += scaled[j] * weights.m[j][k];
+            digital[k] = sum;
+        }
+    }
+
+    void storeRate(double rate, int factor) noexcept
+    {
+        if (std::isfinite(rate) && rate > 0.0)
+        {
+            processRate = rate;
+            c = 2.0 * rate;
+        }
+        oversampling = factor < 1 ? 1u : static_cast<unsigned int>(factor);
+    }
+
+    // Inputs: smoothed controls, fractions 0 … 1 or switch values.
+    Controls smoothed;
+
+    // Derived coefficients.
+    Coefficients n;               // N(s), n[j] of s^j
+    Coefficients d;               // D(s)
+    Coefficients B;               // digital numerator before normalisation
+    Coefficients A;               // digital denominator before normalisation
+    double c = 2.0 * 88200.0;     // bilinear constant, 2 × processRate
+    double processRate = 88200.0; // inner rate, Hz
+    unsigned int oversampling = 2;
+
+    // State.
+    IirFilter filter;
+    bool gliding = false;
+    Controls target;
+    unsigned int glideCounter = 0;
+};
