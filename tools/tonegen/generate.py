@@ -21,6 +21,8 @@ if os.environ.get("PYTHONHASHSEED") != "0":
     os.environ["PYTHONHASHSEED"] = "0"
     os.execv(sys.executable, [sys.executable] + sys.argv)
 
+sys.dont_write_bytecode = True
+
 import sympy as sp
 
 HERE = Path(__file__).resolve().parent
