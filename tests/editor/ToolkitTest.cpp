@@ -12,6 +12,7 @@
 #include "toolkit/CDrawContext.h"
 #include "toolkit/CHorizontalSwitch.h"
 #include "toolkit/COnOffButton.h"
+#include "toolkit/ModuleResources.h"
 
 namespace
 {
@@ -86,8 +87,7 @@ TEST(Toolkit, OnOffButtonTogglesAndAlwaysTells)
 TEST(Toolkit, HorizontalSwitchPositionsFromTheImageWidth)
 {
     RecordingListener listener;
-    // A 439-pixel strip of three 20-pixel sub-images, placed at x 215.
-    std::vector<unsigned char> none;
+    // A selector 439 pixels wide at x 215 with three positions (no image: its own width counts).
     Held<CHorizontalSwitch> selector(
         new CHorizontalSwitch(CRect(215, 68, 654, 88), &listener, 0, 3, 20, 3, nullptr, CPoint()));
     const struct
@@ -130,10 +130,7 @@ TEST(Toolkit, ValueChangeMarksDirtyOnlyWhenItChanges)
 
 TEST(Toolkit, BitmapBlendsByAlphaInsideTheClip)
 {
-    // A 2 x 2 RGBA image: opaque red, half-transparent white, clear, opaque blue.
-    // Made with the knob strip's decoder by way of a hand-made PNG would need a
-    // writer; the toolkit decodes PNG bytes, so we take the panel arrow's bytes
-    // for the bad-input cases and the knob for a real blend.
+    // Bad bytes decode to nothing and draw nothing; the knob strip gives a real blend.
     CDrawContext context(4, 4);
     context.fillRect(CRect(0, 0, 4, 4), 0x000000);
     const unsigned char garbage[] = {0x89, 'P', 'N', 'G', 1, 2, 3};
@@ -144,6 +141,17 @@ TEST(Toolkit, BitmapBlendsByAlphaInsideTheClip)
     CBitmap* none = new CBitmap(nullptr, 0);
     EXPECT_FALSE(none->isLoaded());
     none->forget();
+    // A PNG cut off in the middle of its pixel data.
+    const ModuleResource knobBytes = findModuleResource(131);
+    ASSERT_NE(knobBytes.data, nullptr);
+    CBitmap* truncated = new CBitmap(knobBytes.data, knobBytes.size / 2);
+    EXPECT_FALSE(truncated->isLoaded());
+    EXPECT_EQ(truncated->getWidth(), 0);
+    truncated->draw(&context, CRect(0, 0, 4, 4));
+    truncated->forget();
+    for (long y = 0; y < 4; ++y)
+        for (long x = 0; x < 4; ++x)
+            EXPECT_EQ(context.row(y)[x], 0u);
 
     CBitmap* knob = new CBitmap(131L);
     ASSERT_TRUE(knob->isLoaded());
