@@ -522,8 +522,8 @@ def small_toggle():
         sh = blurred_shadow(28, 28, lambda c: (c.arc(cx + 1, cy + 1.2, 7.2, 0, 2 * math.pi), c.fill()), 1.0, 0.7)
         ctx.set_source_surface(sh)
         ctx.paint()
-        hex_nut(ctx, cx, cy, 7.5)
-        lever(ctx, cx, cy, 3.0 if up else 17.5, 3.6, 2.4)
+        hex_nut(ctx, cx, cy, 6.5)
+        lever(ctx, cx, cy, 2.6 if up else 18.4, 3.6, 2.5)
         img = to_pil(s)
         # Keep the drawing inside the upper-left 22 x 21 pixels.
         a = np.asarray(img).copy()
