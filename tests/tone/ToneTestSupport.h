@@ -31,18 +31,23 @@ template <class Circuit> std::complex<double> analogResponse(const Circuit& circ
     return analogResponse(circuit.analogNumerator(), circuit.analogDenominator(), hertz);
 }
 
-// B(z)/A(z) of a filter at e^{jωT}.
+// B(z)/A(z) of a filter at e^{jωT}. Near z = 1 the sums cancel heavily, so
+// they are formed in long double: what remains is the error of the stored
+// coefficients, not of this evaluation.
 inline std::complex<double> digitalResponse(const IirFilter& f, double hertz, double rate)
 {
-    const std::complex<double> zInv = std::polar(1.0, -2.0 * pi * hertz / rate);
-    std::complex<double> num = 0.0, den = 0.0, power = 1.0;
+    using Wide = std::complex<long double>;
+    const long double w = 2.0L * 3.141592653589793238462643383279502884L * hertz / rate;
+    const Wide zInv(std::cos(w), -std::sin(w));
+    Wide num = 0.0L, den = 0.0L, power = 1.0L;
     for (int k = 0; k <= f.order; ++k)
     {
-        num += f.b[k] * power;
-        den += f.a[k] * power;
+        num += static_cast<long double>(f.b[k]) * power;
+        den += static_cast<long double>(f.a[k]) * power;
         power *= zInv;
     }
-    return num / den;
+    const Wide h = num / den;
+    return {static_cast<double>(h.real()), static_cast<double>(h.imag())};
 }
 
 // 20 Hz … 20 kHz, logarithmically spaced.
