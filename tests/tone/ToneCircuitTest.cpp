@@ -20,18 +20,21 @@ namespace
 std::atomic<long> allocations{0};
 }
 
-void* operator new(std::size_t size)
+// Counting replacement of the global allocation functions. Kept out of line:
+// inlined into a delete expression, GCC would take malloc/free for a
+// mismatched pair.
+__attribute__((noinline)) void* operator new(std::size_t size)
 {
     ++allocations;
     if (void* p = std::malloc(size ? size : 1))
         return p;
     throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept
+__attribute__((noinline)) void operator delete(void* p) noexcept
 {
     std::free(p);
 }
-void operator delete(void* p, std::size_t) noexcept
+__attribute__((noinline)) void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
