@@ -5,7 +5,7 @@
 #include "tone/generated/CleanToneStackPolynomials.h"
 
 void CleanToneStackPolynomials::evaluate(const Values& v, std::array<double, order + 1>& n,
-                        std::array<double, order + 1>& d) noexcept
+                                         std::array<double, order + 1>& d) noexcept
 {
     const double trebleUpper = v.trebleUpper;
     const double trebleLower = v.trebleLower;

@@ -5,7 +5,7 @@
 #include "tone/generated/LeadToneStackPolynomials.h"
 
 void LeadToneStackPolynomials::evaluate(const Values& v, std::array<double, order + 1>& n,
-                        std::array<double, order + 1>& d) noexcept
+                                        std::array<double, order + 1>& d) noexcept
 {
     const double trebleCapacitor = v.trebleCapacitor;
     const double trebleUpper = v.trebleUpper;

@@ -5,7 +5,7 @@
 #include "tone/generated/RhythmGainNetworkPolynomials.h"
 
 void RhythmGainNetworkPolynomials::evaluate(const Values& v, std::array<double, order + 1>& n,
-                        std::array<double, order + 1>& d) noexcept
+                                            std::array<double, order + 1>& d) noexcept
 {
     const double Rs = v.Rs;
     const double Ra = v.Ra;

@@ -156,7 +156,7 @@ def emit(net, source_name):
             f'#include "tone/generated/{struct}.h"',
             "",
             f"void {struct}::evaluate(const Values& v, std::array<double, order + 1>& n,",
-            f"                        std::array<double, order + 1>& d) noexcept",
+            " " * len(f"void {struct}::evaluate(") + "std::array<double, order + 1>& d) noexcept",
             "{",
         ]
         + body
