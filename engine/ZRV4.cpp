@@ -2,25 +2,75 @@
 
 #include <cmath>
 
+namespace
+{
+// Control law of the potentiometers: v / (k - (k - 1) v) + 1e-25.
+double potTaper(float v, double k)
+{
+    const double x = v;
+    return x / (k - (k - 1.0) * x) + 1e-25;
+}
+
+double linear(float v)
+{
+    return static_cast<double>(v) + 1e-25;
+}
+
+constexpr int cleanWarmUpSamples = 150000;
+constexpr int rhythmWarmUpSamples = 100000;
+constexpr int leadWarmUpSamples = 100000;
+} // namespace
+
 ZRV4::ZRV4(bool build)
 {
-    // The circuit blocks (stages, networks, tone stacks) are built and the
-    // chains warmed up here when build is true, once they exist.
-    (void)build;
+    // The prototype is built, tabulated and warmed up from scratch on first
+    // use; a copy of its blocks is what that work would give here.
+    if (build)
+        blocks = std::make_unique<ChannelBlocks>(*settledPrototype().blocks);
+}
+
+ZRV4::ZRV4(FromScratch)
+{
+    blocks = std::make_unique<ChannelBlocks>(hostRate * factor, factor);
+    warmUp();
+}
+
+const ZRV4& ZRV4::settledPrototype()
+{
+    // Thread-safe initialisation: hosts create instances from several
+    // threads at once. Only read afterwards.
+    static const ZRV4 prototype{FromScratch{}};
+    return prototype;
 }
 
 ZRV4::ZRV4(const ZRV4& src) : ZRV4(false)
 {
-    // A copy starts like any new engine (no channel, factor 4, fresh
-    // oversampling filters) at the rate of its source; its circuit blocks are
-    // copies of the source's. The levels come along so the copy sounds like
-    // its source before the first program change reaches it.
+    // The levels come along so the copy sounds like its source before the
+    // first program change reaches it.
     inGain = src.inGain;
     outGain = src.outGain;
-    setSampleRate(static_cast<float>(src.hostRate));
+    hostRate = src.hostRate;
+    if (src.blocks)
+        blocks = std::make_unique<ChannelBlocks>(*src.blocks);
+    // The blocks carry the coefficients of the source's inner rate; only a
+    // source at another factor needs them recomputed for factor 4.
+    if (src.factor != factor)
+        setSampleRate(static_cast<float>(hostRate));
 }
 
 ZRV4::~ZRV4() = default;
+
+void ZRV4::warmUp() noexcept
+{
+    if (!blocks)
+        return;
+    for (int n = 0; n < cleanWarmUpSamples; ++n)
+        processClean(0.0);
+    for (int n = 0; n < rhythmWarmUpSamples; ++n)
+        processRhythm(0.0);
+    for (int n = 0; n < leadWarmUpSamples; ++n)
+        processLead(0.0);
+}
 
 void ZRV4::setSampleRate(float rate)
 {
@@ -29,8 +79,8 @@ void ZRV4::setSampleRate(float rate)
     if (!(rate > 0.0f) || !std::isfinite(rate))
         return;
     hostRate = rate;
-    // Every rate-dependent coefficient of the circuit blocks is recomputed
-    // here for the inner rate hostRate * factor; no signal state is reset.
+    if (blocks)
+        blocks->setSampleRate(hostRate * factor, factor);
 }
 
 void ZRV4::setOversampling(unsigned newFactor)
@@ -44,7 +94,9 @@ void ZRV4::setOversampling(unsigned newFactor)
 void ZRV4::setChannel(float v)
 {
     // Only a real change of channel touches anything (a negative or NaN v
-    // matches no range).
+    // matches no range). An empty shell has no chain to select.
+    if (!blocks)
+        return;
     if (v >= 0.0f && v < 0.25f && selectedChannel != clean)
     {
         selectedChannel = clean;
@@ -64,32 +116,58 @@ void ZRV4::setChannel(float v)
 
 void ZRV4::setInputStageCathodeCapacitor(double Ck)
 {
-    // The input stage does not exist yet; with it, this becomes
-    // inputStage->setCathodeCapacitor(Ck).
-    (void)Ck;
+    blocks->inputStage.setCathodeCapacitor(Ck);
 }
 
 void ZRV4::setRhythmMode(float v)
 {
-    // Selects rhythmDividerOn / rhythmDriverStageOn for v >= 0.5, the Off
-    // pair otherwise; skipped while they do not exist.
-    (void)v;
+    if (blocks)
+        blocks->setRhythmMode(v >= 0.5f);
 }
 
 bool ZRV4::hasRhythmModeNetworks() const
 {
-    return false;
+    return blocks != nullptr;
 }
 
-// The gain and tone setters hand their targets to the gain networks and
-// tone stacks of the channels; each does nothing while its object does not
-// exist.
-void ZRV4::setLeadGain(float, float) {}
-void ZRV4::setRhythmGain(float, float) {}
-void ZRV4::setCleanGain(float, float) {}
-void ZRV4::setLeadTone(float, float, float, float, float, float) {}
-void ZRV4::setRhythmTone(float, float, float, float) {}
-void ZRV4::setCleanTone(float, float, float, float) {}
+void ZRV4::setLeadGain(float gain, float bright)
+{
+    if (blocks)
+        blocks->leadGainNetwork.setControls(potTaper(gain, 5.5), linear(bright));
+}
+
+void ZRV4::setRhythmGain(float gain, float bright)
+{
+    if (blocks)
+        blocks->rhythmGainNetwork.setControls(potTaper(gain, 5.5), linear(bright));
+}
+
+void ZRV4::setCleanGain(float gain, float bright)
+{
+    if (blocks)
+        blocks->cleanGainNetwork.setControls(potTaper(gain, 5.5), linear(bright));
+}
+
+void ZRV4::setLeadTone(float lows, float mids, float treble, float presence, float volume, float shape)
+{
+    if (blocks)
+        blocks->leadToneStack.setControls(potTaper(lows, 2.5), linear(mids), linear(treble),
+                                          potTaper(presence, 3.5), potTaper(volume, 5.5), linear(shape));
+}
+
+void ZRV4::setRhythmTone(float lows, float mids, float treble, float volume)
+{
+    if (blocks)
+        blocks->rhythmToneStack.setControls(potTaper(lows, 2.5), linear(mids), linear(treble),
+                                            potTaper(volume, 5.5));
+}
+
+void ZRV4::setCleanTone(float lows, float mids, float treble, float volume)
+{
+    if (blocks)
+        blocks->cleanToneStack.setControls(potTaper(lows, 2.5), linear(mids), linear(treble),
+                                           potTaper(volume, 5.5));
+}
 
 void ZRV4::setInputLevel(float v)
 {

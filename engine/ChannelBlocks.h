@@ -1,0 +1,73 @@
+#pragma once
+
+#include "engine/BrightDivider.h"
+#include "engine/StagePair.h"
+#include "tone/CleanGainNetwork.h"
+#include "tone/CleanToneStack.h"
+#include "tone/LeadGainNetwork.h"
+#include "tone/LeadToneStack.h"
+#include "tone/RhythmGainNetwork.h"
+#include "tone/RhythmToneStack.h"
+#include "tubes/TGSBypassedCathode.h"
+#include "tubes/TGSCathodeFollower.h"
+#include "tubes/TGSUnbypassedCathode.h"
+
+// Every circuit block of the three channel chains, held by value in the
+// order they are built (later grid resistances read the output impedances of
+// earlier stages):
+//
+//   Clean   input - cleanGain  - second - cleanDivider      - driverPair       - cleanTone  - outputPair
+//   Rhythm  input - rhythmGain - second - rhythm divider    - rhythmDriverPair - rhythmTone - outputPair
+//   Lead    input - leadGain   - leadSecond - leadThird     - driverPair       - leadTone   - outputPair
+//
+// The pairs and the stages' upstream links point into the same object.
+struct ChannelBlocks
+{
+    // Builds, tabulates and wires everything for the inner rate and factor.
+    ChannelBlocks(double innerRate, unsigned factor);
+    // An exact copy, filter states included; tables are shared with src,
+    // pairs and links point into the copy.
+    ChannelBlocks(const ChannelBlocks& src);
+    ChannelBlocks& operator=(const ChannelBlocks&) = delete;
+
+    // New inner rate and factor for every block; no state changes.
+    void setSampleRate(double innerRate, unsigned factor) noexcept;
+
+    // v >= 0.5: the bright divider and driver stage of Mode Rhythm on.
+    void setRhythmMode(bool on) noexcept;
+    bool rhythmModeOn() const noexcept { return rhythmModeDivider == &rhythmDividerOn; }
+
+    static constexpr const char* tubeName = "ECC83";
+
+    TGSBypassedCathode inputStage;
+    TGSBypassedCathode leadSecondStage;
+    TGSUnbypassedCathode secondStage;
+    TGSUnbypassedCathode leadThirdStage;
+    TGSBypassedCathode driverStage;
+    TGSBypassedCathode rhythmDriverStageOff;
+    TGSBypassedCathode rhythmDriverStageOn;
+    TGSCathodeFollower driverFollower;
+    TGSUnbypassedCathode outputStage;
+    TGSCathodeFollower outputFollower;
+
+    StagePair driverPair;
+    StagePair rhythmDriverPair;
+    StagePair outputPair;
+
+    BrightDivider rhythmDividerOff;
+    BrightDivider rhythmDividerOn;
+    BrightDivider cleanDivider;
+    BrightDivider* rhythmModeDivider = nullptr; // not owned
+
+    LeadGainNetwork leadGainNetwork;
+    RhythmGainNetwork rhythmGainNetwork;
+    CleanGainNetwork cleanGainNetwork;
+
+    LeadToneStack leadToneStack;
+    CleanToneStack cleanToneStack;
+    RhythmToneStack rhythmToneStack;
+
+  private:
+    void createPairs() noexcept;
+    void wire() noexcept;
+};
