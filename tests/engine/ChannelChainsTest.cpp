@@ -1,0 +1,308 @@
+#include "engine/ZRV4.h"
+#include "tests/engine/EngineSignals.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+using namespace engine_signals;
+
+namespace
+{
+constexpr float channels[] = {0.0f, 0.5f, 1.0f};
+const char* const channelNames[] = {"Clean", "Rhythm", "Lead"};
+
+double peak(const std::vector<double>& y, size_t from = 0)
+{
+    double p = 0.0;
+    for (size_t n = from; n < y.size(); ++n)
+        p = std::max(p, std::fabs(y[n]));
+    return p;
+}
+
+// THD of a 1 kHz sine at the given input amplitude, after a quarter second
+// in which the controls glide and the coupling capacitors settle.
+double thdAt(float channel, float gain, double amplitude)
+{
+    ZRV4 engine(true);
+    applyDefaults(engine, channel);
+    engine.setLeadGain(gain, 1.0f);
+    engine.setRhythmGain(gain, 0.0f);
+    engine.setCleanGain(gain, 0.0f);
+    const std::vector<double> y = run(engine, sine(11025 + 4410, 1000.0, amplitude));
+    return thd(y, 4410, 1000.0);
+}
+} // namespace
+
+// A copy of the per-process prototype must be exactly what building,
+// tabulating, wiring and warming up from nothing gives, in every channel.
+TEST(ChannelChains, PrototypeCopyIsBitIdenticalToABuildFromScratch)
+{
+    ZRV4 scratch(ZRV4::FromScratch{});
+    ZRV4 copied(true);
+    for (int c = 0; c < 3; ++c)
+    {
+        applyDefaults(scratch, channels[c]);
+        applyDefaults(copied, channels[c]);
+        const std::vector<double> x = noise(3000, 10 + c);
+        EXPECT_TRUE(sameBits(run(scratch, x), run(copied, x))) << channelNames[c];
+    }
+    // Mode Rhythm and another factor run through the other blocks.
+    for (ZRV4* e : {&scratch, &copied})
+    {
+        e->setRhythmMode(1.0f);
+        e->setChannel(0.5f);
+        e->setOversampling(8);
+    }
+    const std::vector<double> x = noise(2000, 20);
+    EXPECT_TRUE(sameBits(run(scratch, x), run(copied, x)));
+}
+
+// The stereo copy carries the settled states and controls of its source: once
+// both process the same samples in the same channel, they stay identical.
+TEST(ChannelChains, EngineCopyContinuesLikeItsSource)
+{
+    ZRV4 source(true);
+    applyDefaults(source, 1.0f);
+    run(source, noise(2000, 30));
+    ZRV4 copy(source);
+    ZRV4 fresh(true);
+    for (ZRV4* e : {&source, &copy, &fresh})
+    {
+        e->setChannel(0.0f); // the copy starts without a channel
+        e->setChannel(1.0f);
+    }
+    EXPECT_EQ(copy.circuit()->driverFollower.couplingFilter.previousOutput,
+              source.circuit()->driverFollower.couplingFilter.previousOutput);
+    // The tables are shared, not rebuilt.
+    EXPECT_TRUE(copy.circuit()->outputStage.transferTable.sharesSamplesWith(
+        source.circuit()->outputStage.transferTable));
+    EXPECT_NE(copy.circuit()->rhythmDriverPair.bypassed, source.circuit()->rhythmDriverPair.bypassed);
+    EXPECT_EQ(copy.circuit()->leadToneStack.targetControls(), source.circuit()->leadToneStack.targetControls());
+}
+
+TEST(ChannelChains, ModeRhythmChangesOnlyTheRhythmChain)
+{
+    ZRV4 on(true), off(true);
+    applyDefaults(on, 0.0f);
+    applyDefaults(off, 0.0f);
+    on.setRhythmMode(1.0f);
+    EXPECT_TRUE(on.circuit()->rhythmModeOn());
+    EXPECT_EQ(on.circuit()->rhythmDriverPair.bypassed, &on.circuit()->rhythmDriverStageOn);
+    const std::vector<double> x = sine(3000, 220.0, 0.2);
+    EXPECT_TRUE(sameBits(run(on, x), run(off, x))) << "Clean";
+    on.setChannel(1.0f);
+    off.setChannel(1.0f);
+    EXPECT_TRUE(sameBits(run(on, x), run(off, x))) << "Lead";
+    on.setChannel(0.5f);
+    off.setChannel(0.5f);
+    EXPECT_FALSE(sameBits(run(on, x), run(off, x))) << "Rhythm";
+    // Back off: the Off divider and driver are used again.
+    on.setRhythmMode(0.0f);
+    EXPECT_FALSE(on.circuit()->rhythmModeOn());
+    EXPECT_EQ(on.circuit()->rhythmDriverPair.bypassed, &on.circuit()->rhythmDriverStageOff);
+}
+
+// A channel change keeps the states of the shared stages: the first Lead
+// sample after a stretch of Clean starts from what Clean left behind.
+TEST(ChannelChains, LeadAfterCleanStartsFromTheSharedStates)
+{
+    ZRV4 engine(true);
+    applyDefaults(engine, 0.0f);
+    run(engine, sine(20000, 110.0, 0.3));
+    const ChannelBlocks& b = *engine.circuit();
+    const double inputY = b.inputStage.inputFilter.y;
+    const double inputA = b.inputStage.inputFilter.a;
+    const double driverVk = b.driverStage.cathodeVoltage;
+    const double followerIn = b.driverFollower.couplingFilter.previousInput;
+    const double outputFollowerIn = b.outputFollower.couplingFilter.previousInput;
+    const double outputFollowerOut = b.outputFollower.couplingFilter.previousOutput;
+    engine.setChannel(1.0f);
+    EXPECT_EQ(b.driverStage.cathodeVoltage, driverVk);
+    EXPECT_EQ(b.outputFollower.couplingFilter.previousOutput, outputFollowerOut);
+    EXPECT_NE(driverVk, 0.0);
+    EXPECT_NE(followerIn, 0.0);
+
+    const double x = 0.05;
+    const double y = engine.processLead(x);
+    EXPECT_EQ(b.inputStage.inputFilter.y, (x - inputY) * inputA + inputY + 1e-25);
+    // The output follower's high-pass went on from its Clean states.
+    const CouplingHighPass& f = b.outputFollower.couplingFilter;
+    EXPECT_EQ(y, (f.previousInput - outputFollowerIn + outputFollowerOut) * f.coefficient + 1e-25);
+}
+
+TEST(ChannelChains, BrightDividersPassTheirShareOfLowFrequencies)
+{
+    ZRV4 engine(true);
+    const ChannelBlocks& b = *engine.circuit();
+    EXPECT_EQ(b.cleanDivider.k2, 0.11540008041817451);
+    EXPECT_EQ(b.cleanDivider.k1, 0.8845999195818255);
+    EXPECT_EQ(b.rhythmDividerOn.k2, 0.5);
+    EXPECT_EQ(b.rhythmDividerOff.k2, b.cleanDivider.k2);
+    EXPECT_EQ(b.cleanDivider.sourceResistance, b.secondStage.outputImpedance);
+
+    struct Case
+    {
+        BrightDivider divider;
+        double share;
+    };
+    for (Case c : {Case{b.cleanDivider, 0.11540008041817451}, Case{b.rhythmDividerOn, 0.5}})
+    {
+        // 5 Hz at the inner rate: the bright path (corner in the kHz) adds
+        // a small quadrature part, below 0.1 % in magnitude.
+        const double innerRate = 4 * rate;
+        const int count = static_cast<int>(innerRate / 5.0);
+        double p = 0.0;
+        for (int n = 0; n < 2 * count; ++n)
+        {
+            const double y = c.divider.process(std::sin(2.0 * pi * 5.0 * n / innerRate));
+            if (n >= count)
+                p = std::max(p, std::fabs(y));
+        }
+        EXPECT_NEAR(p, c.share, 1e-3 * c.share);
+        // A constant settles on exactly the share.
+        double y = 0.0;
+        for (int n = 0; n < 20000; ++n)
+            y = c.divider.process(1.0);
+        EXPECT_NEAR(y, c.share, 1e-12);
+        // Near the inner Nyquist frequency the capacitor adds k1 back.
+        double alternating = 0.0;
+        for (int n = 0; n < 2000; ++n)
+            alternating = std::fabs(c.divider.process(n % 2 ? 1.0 : -1.0));
+        EXPECT_GT(alternating, 0.9);
+    }
+}
+
+// 23 uF for Clean, 1 uF otherwise, set only when the channel really changes.
+TEST(ChannelChains, CathodeCapacitorFollowsTheChannel)
+{
+    ZRV4 engine(true);
+    const TGSBypassedCathode& input = engine.circuit()->inputStage;
+    EXPECT_EQ(input.cathodeCapacitor, 1e-06);
+    engine.setChannel(0.1f);
+    EXPECT_EQ(input.cathodeCapacitor, 2.3e-05);
+    const double cleanImpedance = input.cathodeImpedance;
+    engine.setChannel(0.3f);
+    EXPECT_EQ(input.cathodeCapacitor, 1e-06);
+    EXPECT_GT(input.cathodeImpedance, cleanImpedance);
+    engine.setChannel(0.9f);
+    EXPECT_EQ(input.cathodeCapacitor, 1e-06);
+    engine.setChannel(0.0f);
+    engine.setChannel(0.2f); // still Clean: nothing happens
+    EXPECT_EQ(input.cathodeCapacitor, 2.3e-05);
+    EXPECT_EQ(input.cathodeImpedance, cleanImpedance);
+    engine.setChannel(-0.5f);
+    EXPECT_EQ(input.cathodeCapacitor, 2.3e-05);
+}
+
+// setOversampling(8) then (4): states untouched, coefficients as before, so
+// the engine goes on bit for bit like one never switched.
+TEST(ChannelChains, FactorRoundTripKeepsStatesAndCoefficients)
+{
+    for (int c = 0; c < 3; ++c)
+    {
+        ZRV4 switched(true), steady(true);
+        applyDefaults(switched, channels[c]);
+        applyDefaults(steady, channels[c]);
+        const std::vector<double> first = sine(3000, 330.0, 0.2), second = noise(2000, 40 + c);
+        run(switched, first);
+        run(steady, first);
+        const ChannelBlocks& b = *switched.circuit();
+        const double coupling = b.secondStage.couplingFilter.previousOutput;
+        const double vk = b.driverStage.cathodeVoltage;
+        const double a = b.leadThirdStage.inputFilter.a;
+        switched.setOversampling(8);
+        EXPECT_EQ(b.secondStage.couplingFilter.previousOutput, coupling);
+        EXPECT_EQ(b.driverStage.cathodeVoltage, vk);
+        EXPECT_EQ(b.leadThirdStage.sampleRate, 8 * rate);
+        EXPECT_NE(b.leadThirdStage.inputFilter.a, a);
+        EXPECT_EQ(b.cleanToneStack.innerRate(), 8 * rate);
+        switched.setOversampling(4);
+        EXPECT_EQ(b.leadThirdStage.inputFilter.a, a);
+        EXPECT_TRUE(sameBits(run(switched, second), run(steady, second))) << channelNames[c];
+    }
+}
+
+// Distortion grows with the input level and with Gain in every channel, up
+// to saturation. THD (harmonics 2 to 10) of a hard-clipped wave levels off
+// near 0.4 to 0.6, lower where a tone stack rounds it; once a channel
+// reaches that plateau it stays there.
+TEST(ChannelChains, DistortionRisesWithLevelAndGain)
+{
+    const double levels[] = {0.003, 0.01, 0.03, 0.1, 0.25, 0.5, 1.0};
+    constexpr double saturated = 0.3;
+    for (int c = 0; c < 3; ++c)
+    {
+        for (float gain : {0.2f, 0.8f})
+        {
+            double previous = 0.0;
+            for (double level : levels)
+            {
+                const double d = thdAt(channels[c], gain, level);
+                if (previous < saturated)
+                    EXPECT_GT(d, previous) << channelNames[c] << " gain " << gain << " level " << level;
+                else
+                    EXPECT_GT(d, saturated) << channelNames[c] << " gain " << gain << " level " << level;
+                previous = d;
+            }
+        }
+        for (double level : {0.003, 0.01})
+            EXPECT_GT(thdAt(channels[c], 0.8f, level), 1.5 * thdAt(channels[c], 0.2f, level))
+                << channelNames[c] << " level " << level;
+    }
+}
+
+// At default settings and the level of a picked note, Lead distorts more
+// than Rhythm and Rhythm more than Clean.
+TEST(ChannelChains, LeadDistortsMoreThanRhythmAndRhythmMoreThanClean)
+{
+    for (double level : {0.01, 0.05})
+    {
+        const double clean = thdAt(0.0f, 0.5f, level);
+        const double rhythm = thdAt(0.5f, 0.5f, level);
+        const double lead = thdAt(1.0f, 0.5f, level);
+        EXPECT_GT(rhythm, 3.0 * clean) << level;
+        EXPECT_GT(lead, 1.5 * rhythm) << level;
+    }
+}
+
+// Full-scale input with every control at 0 and at 1 (Mode Rhythm included),
+// at every factor: the output stays finite and bounded.
+TEST(ChannelChains, ExtremeSettingsStayFiniteAndBounded)
+{
+    std::vector<double> x = sine(4000, 110.0, 1.0);
+    const std::vector<double> hiss = noise(4000, 50, 1.0);
+    x.insert(x.end(), hiss.begin(), hiss.end());
+    for (int c = 0; c < 3; ++c)
+        for (float v : {0.0f, 1.0f})
+            for (unsigned factor : {2u, 8u})
+            {
+                ZRV4 engine(true);
+                applyAll(engine, channels[c], v);
+                engine.setInputLevel(1.0f);
+                engine.setOutputLevel(1.0f);
+                engine.setOversampling(factor);
+                const std::vector<double> y = run(engine, x);
+                const double p = peak(y);
+                EXPECT_TRUE(std::isfinite(p)) << channelNames[c] << " " << v << " x" << factor;
+                EXPECT_LT(p, 4.0) << channelNames[c] << " " << v << " x" << factor;
+            }
+}
+
+// Silence in: after the first second the output is below -100 dBFS, also at
+// full Gain and Volume.
+TEST(ChannelChains, SilenceGivesSilence)
+{
+    for (int c = 0; c < 3; ++c)
+        for (float v : {0.5f, 1.0f})
+        {
+            ZRV4 engine(true);
+            applyDefaults(engine, channels[c]);
+            if (v == 1.0f)
+                applyAll(engine, channels[c], 1.0f);
+            const std::vector<double> y = run(engine, std::vector<double>(88200, 0.0));
+            EXPECT_LT(peak(y, 44100), 1e-5) << channelNames[c] << " " << v;
+        }
+}
