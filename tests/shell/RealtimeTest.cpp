@@ -82,15 +82,28 @@ TEST(Realtime, ProcessingAllocatesNothing)
     std::vector<float> f0 = testhost::tone<float>(1024, 220.0, 0.3), f1 = f0;
     std::vector<double> d0 = testhost::tone<double>(1024, 220.0, 0.3), d1 = d0;
     // The first block, which also sends the rate to the engines, counts too.
-    for (float mode : {0.0f, 1.0f, 0.5f})
+    // Every channel chain (Rhythm in both modes), every processing mode and
+    // factor.
+    const struct
     {
-        SCOPED_TRACE(mode);
-        e->setParameter(e, 22, mode);
-        for (float factor : {0.0f, 0.5f, 1.0f})
+        float channel;
+        float rhythmMode;
+    } chains[] = {{0.0f, 0.0f}, {0.5f, 0.0f}, {0.5f, 1.0f}, {1.0f, 0.0f}};
+    for (const auto& chain : chains)
+    {
+        e->setParameter(e, 0, chain.channel);
+        e->setParameter(e, 10, chain.rhythmMode);
+        for (float mode : {0.0f, 1.0f, 0.5f})
         {
-            e->setParameter(e, 27, factor);
-            EXPECT_EQ(allocationsWhileProcessing(e, f0, f1), 0);
-            EXPECT_EQ(allocationsWhileProcessing(e, d0, d1), 0);
+            SCOPED_TRACE(testing::Message() << "channel " << chain.channel << " rhythm mode " << chain.rhythmMode
+                                            << " plugin mode " << mode);
+            e->setParameter(e, 22, mode);
+            for (float factor : {0.0f, 0.5f, 1.0f})
+            {
+                e->setParameter(e, 27, factor);
+                EXPECT_EQ(allocationsWhileProcessing(e, f0, f1), 0);
+                EXPECT_EQ(allocationsWhileProcessing(e, d0, d1), 0);
+            }
         }
     }
     dispatch(e, effClose);
