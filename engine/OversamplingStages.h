@@ -25,11 +25,61 @@ class OversamplingStages
         return runStage<S>(v, chain);
     }
 
+    // The same tick split in two, for chains that take all inner samples at
+    // once: upsample writes the 2^S inner samples in time order, downsample
+    // reduces the chain's results. Every filter sees the same inputs in the
+    // same order as in tick, so the results are the same to the bit.
+    template <unsigned S> inline void upsample(double v, double* inner) noexcept
+    {
+        static_assert(S >= 1 && S <= maxStages, "1 to 3 stages");
+        upStage<S>(v, inner);
+    }
+
+    template <unsigned S> inline double downsample(const double* inner) noexcept
+    {
+        static_assert(S >= 1 && S <= maxStages, "1 to 3 stages");
+        return downStage<S>(inner);
+    }
+
     // stage s (1..3) is up[s - 1] and down[s - 1]
     HalfBandInterpolator up[maxStages];
     HalfBandDecimator down[maxStages];
 
   private:
+    template <unsigned s> inline void upStage(double v, double* out) noexcept
+    {
+        double u0, u1;
+        up[s - 1].interpolate(v, u0, u1);
+        const double w0 = 2.0 * u0;
+        const double w1 = 2.0 * u1;
+        if constexpr (s > 1)
+        {
+            upStage<s - 1>(w0, out);
+            upStage<s - 1>(w1, out + (1u << (s - 1)));
+        }
+        else
+        {
+            out[0] = w0;
+            out[1] = w1;
+        }
+    }
+
+    template <unsigned s> inline double downStage(const double* in) noexcept
+    {
+        double r0, r1;
+        if constexpr (s > 1)
+        {
+            r0 = downStage<s - 1>(in);
+            r1 = downStage<s - 1>(in + (1u << (s - 1)));
+        }
+        else
+        {
+            r0 = in[0];
+            r1 = in[1];
+        }
+        return down[s - 1].decimate(r0, r1);
+    }
+
     template <unsigned s, class Chain> inline double runStage(double v, Chain& chain) noexcept
     {
         double u0, u1;
