@@ -14,15 +14,19 @@ struct StagePair
     TGSUnbypassedCathode* unbypassed = nullptr;
     TGSCathodeFollower* follower = nullptr;
 
-    inline double processBypassed(double x) noexcept
+    inline double processBypassed(double x) noexcept { return processFollower(processBypassedStage(x)); }
+    inline double processUnbypassed(double x) noexcept { return processFollower(processUnbypassedStage(x)); }
+
+    // The two halves, for chains that run them apart.
+    inline double processBypassedStage(double x) noexcept
     {
         TGSBypassedCathode& s = *bypassed;
-        return follower->processSample(s.processSample(s.inputFilter.processInput(x)));
+        return s.processSample(s.inputFilter.processInput(x));
     }
-
-    inline double processUnbypassed(double x) noexcept
+    inline double processUnbypassedStage(double x) noexcept
     {
         TGSUnbypassedCathode& s = *unbypassed;
-        return follower->processSample(s.processSample(s.inputFilter.processInput(x)));
+        return s.processSample(s.inputFilter.processInput(x));
     }
+    inline double processFollower(double x) noexcept { return follower->processSample(x); }
 };

@@ -3,8 +3,11 @@
 #include "engine/ChannelBlocks.h"
 #include "engine/OversamplingStages.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <tuple>
+#include <utility>
 
 // One mono preamplifier: input level, the oversampled tick in which the
 // selected channel chain processes every inner sample, output level.
@@ -50,6 +53,11 @@ class ZRV4
 
     // One host-rate sample in, one out.
     inline double processSample(double x) noexcept;
+    // Two engines side by side, each exactly as its own processSample would
+    // do it; with the same channel and factor (as in a stereo effect) their
+    // chains are interleaved, which keeps the processor busier.
+    static inline void processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0,
+                                     double& y1) noexcept;
     // The same, with the chain run inner sample after inner sample inside
     // the depth-first tick: the plain form that processSample must equal to
     // the bit. For tests and the benchmark.
@@ -87,14 +95,16 @@ class ZRV4
         none = 4
     };
 
-    struct Segments;
-
     // Runs the selected chain on one inner sample.
     inline double processChain(double w) noexcept;
     // Runs it on the N inner samples of one host sample, skewed.
     template <int N> inline void processChainSkewed(double* v) noexcept;
     template <unsigned S> inline double tick(double v) noexcept;
     template <unsigned S> inline double plainTick(double v) noexcept;
+    template <unsigned S> static inline void tickPair(ZRV4& l, ZRV4& r, double vl, double vr, double& yl,
+                                                      double& yr) noexcept;
+    inline double inputOf(double x) const noexcept;
+    inline double outputOf(double y) const noexcept;
 
     // Sets the input stage's cathode capacitor (farads) on a channel change.
     void setInputStageCathodeCapacitor(double Ck);
@@ -111,9 +121,9 @@ class ZRV4
     double outGain = 1.0;
 };
 
-// Each chain is a few segments run in signal order. A segment ends where the
-// next one's first stage loads its coupling filter (grid conduction), so a
-// segment's states are written only by itself and by the segment after it.
+// Each chain is a sequence of segments run in signal order. A segment's
+// states are written only by itself and by the segment right after it (whose
+// first grid, when it conducts, loads the segment's coupling filter).
 //
 // The oversampled tick runs a chain over all inner samples of a host sample
 // in a skewed order: segment k handles inner sample n right after segment
@@ -122,125 +132,176 @@ class ZRV4
 // form, so the results are the same to the bit, while the independent
 // segments of neighbouring samples can overlap in the processor.
 //
-//   step t:  segment K on sample t-K+1, ..., segment 2 on t-1, segment 1 on t
-
-// Lead: input stage | gain network, second stage | third stage | driver
-// pair | tone stack, output pair. Clean and Rhythm have no third stage.
-struct ZRV4::Segments
+//   step t:  segment K-1 on sample t-K+1, ..., segment 1 on t-1, segment 0 on t
+//
+// The pairs run as two segments: a follower loads no coupling filter, and
+// what the output stage writes into the driver follower's is never read (a
+// follower's own high-pass always uses its plain coefficient).
+namespace zrv4_chains
 {
-    static inline double input(ChannelBlocks& b, double x) noexcept
-    {
-        TGSBypassedCathode& s = b.inputStage;
-        return s.couplingFilter.processOutput(s.processSample(s.inputFilter.processInput(x)));
-    }
+inline double inputStage(ChannelBlocks& b, double x) noexcept
+{
+    TGSBypassedCathode& s = b.inputStage;
+    return s.couplingFilter.processOutput(s.processSample(s.inputFilter.processInput(x)));
+}
 
-    // No input filter: the gain network already carries the grid's input
-    // capacitance.
-    template <class Network> static inline double second(ChannelBlocks& b, Network& n, double x) noexcept
-    {
-        const double s = b.secondStage.processSample(n.process(x)) * b.secondStage.outputDivider;
-        return b.secondStage.couplingFilter.processOutput(s);
-    }
+// No input filter: the gain network already carries the grid's input
+// capacitance.
+template <class Network> inline double secondStage(ChannelBlocks& b, Network& n, double x) noexcept
+{
+    const double s = b.secondStage.processSample(n.process(x)) * b.secondStage.outputDivider;
+    return b.secondStage.couplingFilter.processOutput(s);
+}
 
-    static inline double leadSecond(ChannelBlocks& b, double x) noexcept
-    {
-        TGSBypassedCathode& s = b.leadSecondStage;
-        const double y = s.processSample(b.leadGainNetwork.process(x)) * s.outputDivider;
-        // The coupling filter keeps its own output; the next grid sees the
-        // share of the 1 MOhm load under the 470 kOhm series resistor.
-        return s.couplingFilter.processOutput(y) * 0.6802721088435374;
-    }
+// Segments 4 and 5 of every chain (driver follower with tone stack, output
+// stage, output follower) are alike.
+template <class Tone> inline double tail(ChannelBlocks& b, StagePair& driver, Tone& tone, int k, double x) noexcept
+{
+    return k == 0 ? tone.process(driver.processFollower(x))
+                  : (k == 1 ? b.outputPair.processUnbypassedStage(x) : b.outputPair.processFollower(x));
+}
 
-    static inline double leadThird(ChannelBlocks& b, double x) noexcept
+struct Clean
+{
+    static constexpr int count = 6;
+    ChannelBlocks& b;
+    template <int k> inline double run(double x) noexcept
     {
-        TGSUnbypassedCathode& s = b.leadThirdStage;
-        const double y = s.processSample(s.inputFilter.processInput(x)) * s.outputDivider;
-        return s.plateFilter.processInput(s.couplingFilter.processOutput(y));
-    }
-
-    template <class Tone> static inline double output(ChannelBlocks& b, Tone& t, double x) noexcept
-    {
-        return b.outputPair.processUnbypassed(t.process(x));
+        if constexpr (k == 0)
+            return inputStage(b, x);
+        else if constexpr (k == 1)
+            return secondStage(b, b.cleanGainNetwork, x);
+        else if constexpr (k == 2)
+            return b.driverPair.processBypassedStage(b.cleanDivider.process(x));
+        else
+            return tail(b, b.driverPair, b.cleanToneStack, k - 3, x);
     }
 };
 
+struct Rhythm
+{
+    static constexpr int count = 6;
+    ChannelBlocks& b;
+    template <int k> inline double run(double x) noexcept
+    {
+        if constexpr (k == 0)
+            return inputStage(b, x);
+        else if constexpr (k == 1)
+            return secondStage(b, b.rhythmGainNetwork, x);
+        else if constexpr (k == 2)
+            return b.rhythmDriverPair.processBypassedStage(b.rhythmModeDivider->process(x));
+        else
+            return tail(b, b.rhythmDriverPair, b.rhythmToneStack, k - 3, x);
+    }
+};
+
+struct Lead
+{
+    static constexpr int count = 7;
+    ChannelBlocks& b;
+    template <int k> inline double run(double x) noexcept
+    {
+        if constexpr (k == 0)
+            return inputStage(b, x);
+        else if constexpr (k == 1)
+        {
+            TGSBypassedCathode& s = b.leadSecondStage;
+            const double y = s.processSample(b.leadGainNetwork.process(x)) * s.outputDivider;
+            // The coupling filter keeps its own output; the next grid sees
+            // the share of the 1 MOhm load under the 470 kOhm series resistor.
+            return s.couplingFilter.processOutput(y) * 0.6802721088435374;
+        }
+        else if constexpr (k == 2)
+        {
+            TGSUnbypassedCathode& s = b.leadThirdStage;
+            const double y = s.processSample(s.inputFilter.processInput(x)) * s.outputDivider;
+            return s.plateFilter.processInput(s.couplingFilter.processOutput(y));
+        }
+        else if constexpr (k == 3)
+            return b.driverPair.processBypassedStage(x);
+        else
+            return tail(b, b.driverPair, b.leadToneStack, k - 4, x);
+    }
+};
+
+template <class Chain, size_t... k> inline double runPlain(Chain c, double x, std::index_sequence<k...>) noexcept
+{
+    ((x = c.template run<static_cast<int>(k)>(x)), ...);
+    return x;
+}
+
+template <class Chain> inline double runPlain(Chain c, double x) noexcept
+{
+    return runPlain(c, x, std::make_index_sequence<Chain::count>{});
+}
+
+// Segment s on v[n], if inner sample n exists.
+template <int N, int s, class Chain> inline void applyAt(Chain& c, double* v, int n) noexcept
+{
+    if (n >= 0 && n < N)
+        v[n] = c.template run<s>(v[n]);
+}
+
+// One step of the skew for any number of independent chains.
+template <int N, class Chains, size_t... k> inline void step(Chains& chains, double** v, int t, std::index_sequence<k...>) noexcept
+{
+    constexpr int K = std::tuple_element_t<0, Chains>::count;
+    std::apply(
+        [&](auto&... c) noexcept {
+            (
+                [&](auto seg) noexcept {
+                    constexpr int s = K - 1 - static_cast<int>(decltype(seg)::value);
+                    int i = 0;
+                    ((applyAt<N, s>(c, v[i++], t - s)), ...);
+                }(std::integral_constant<size_t, k>{}),
+                ...);
+        },
+        chains);
+}
+
+// The chains (all of the same kind) over N inner samples each, skewed and
+// interleaved segment by segment.
+template <int N, class... Chain> inline void runSkewed(double** v, Chain... chain) noexcept
+{
+    using Kind = std::tuple_element_t<0, std::tuple<Chain...>>;
+    std::tuple<Chain...> chains{chain...};
+#pragma GCC unroll 16
+    for (int t = 0; t < N + Kind::count - 1; ++t)
+        step<N>(chains, v, t, std::make_index_sequence<Kind::count>{});
+}
+} // namespace zrv4_chains
+
 inline double ZRV4::processClean(double x) noexcept
 {
-    ChannelBlocks& b = *blocks;
-    double s = Segments::input(b, x);
-    s = Segments::second(b, b.cleanGainNetwork, s);
-    s = b.driverPair.processBypassed(b.cleanDivider.process(s));
-    return Segments::output(b, b.cleanToneStack, s);
+    return zrv4_chains::runPlain(zrv4_chains::Clean{*blocks}, x);
 }
 
 inline double ZRV4::processRhythm(double x) noexcept
 {
-    ChannelBlocks& b = *blocks;
-    double s = Segments::input(b, x);
-    s = Segments::second(b, b.rhythmGainNetwork, s);
-    s = b.rhythmDriverPair.processBypassed(b.rhythmModeDivider->process(s));
-    return Segments::output(b, b.rhythmToneStack, s);
+    return zrv4_chains::runPlain(zrv4_chains::Rhythm{*blocks}, x);
 }
 
 inline double ZRV4::processLead(double x) noexcept
 {
-    ChannelBlocks& b = *blocks;
-    double s = Segments::input(b, x);
-    s = Segments::leadSecond(b, s);
-    s = Segments::leadThird(b, s);
-    s = b.driverPair.processBypassed(s);
-    return Segments::output(b, b.leadToneStack, s);
+    return zrv4_chains::runPlain(zrv4_chains::Lead{*blocks}, x);
 }
-
-namespace zrv4_detail
-{
-// Applies segment (number K - j of K) to v[n] if inner sample n exists.
-template <int N, class Segment> inline void applyAt(double* v, int n, Segment& segment) noexcept
-{
-    if (n >= 0 && n < N)
-        v[n] = segment(v[n]);
-}
-
-// The segments are given last first.
-template <int N, class... Segment> inline void runSkewed(double* v, Segment... segment) noexcept
-{
-    constexpr int K = sizeof...(Segment);
-#pragma GCC unroll 16
-    for (int t = 0; t < N + K - 1; ++t)
-    {
-        int n = t - K + 1;
-        (applyAt<N>(v, n++, segment), ...);
-    }
-}
-} // namespace zrv4_detail
 
 template <int N> inline void ZRV4::processChainSkewed(double* v) noexcept
 {
-    using zrv4_detail::runSkewed;
-    if (selectedChannel == none)
-        return;
-    ChannelBlocks& b = *blocks;
-    auto input = [&b](double x) noexcept { return Segments::input(b, x); };
+    using namespace zrv4_chains;
+    double* inner[1] = {v};
     switch (selectedChannel)
     {
     case clean:
-        runSkewed<N>(
-            v, [&b](double x) noexcept { return Segments::output(b, b.cleanToneStack, x); },
-            [&b](double x) noexcept { return b.driverPair.processBypassed(b.cleanDivider.process(x)); },
-            [&b](double x) noexcept { return Segments::second(b, b.cleanGainNetwork, x); }, input);
+        runSkewed<N>(inner, Clean{*blocks});
         break;
     case rhythm:
-        runSkewed<N>(
-            v, [&b](double x) noexcept { return Segments::output(b, b.rhythmToneStack, x); },
-            [&b](double x) noexcept { return b.rhythmDriverPair.processBypassed(b.rhythmModeDivider->process(x)); },
-            [&b](double x) noexcept { return Segments::second(b, b.rhythmGainNetwork, x); }, input);
+        runSkewed<N>(inner, Rhythm{*blocks});
+        break;
+    case lead:
+        runSkewed<N>(inner, Lead{*blocks});
         break;
     default:
-        runSkewed<N>(
-            v, [&b](double x) noexcept { return Segments::output(b, b.leadToneStack, x); },
-            [&b](double x) noexcept { return b.driverPair.processBypassed(x); },
-            [&b](double x) noexcept { return Segments::leadThird(b, x); },
-            [&b](double x) noexcept { return Segments::leadSecond(b, x); }, input);
         break;
     }
 }
@@ -276,11 +337,22 @@ template <unsigned S> inline double ZRV4::plainTick(double v) noexcept
     return stages.tick<S>(v, chain);
 }
 
-inline double ZRV4::processSample(double x) noexcept
+inline double ZRV4::inputOf(double x) const noexcept
 {
     double v = inGain * x + 1e-25;
     if (!(v >= -inputLimit && v <= inputLimit)) // also catches NaN
         v = v > inputLimit ? inputLimit : (v < -inputLimit ? -inputLimit : 0.0);
+    return v;
+}
+
+inline double ZRV4::outputOf(double y) const noexcept
+{
+    return outGain * y * 0.005 + 1e-25;
+}
+
+inline double ZRV4::processSample(double x) noexcept
+{
+    const double v = inputOf(x);
     double y;
     switch (factor)
     {
@@ -294,14 +366,12 @@ inline double ZRV4::processSample(double x) noexcept
         y = tick<2>(v);
         break;
     }
-    return outGain * y * 0.005 + 1e-25;
+    return outputOf(y);
 }
 
 inline double ZRV4::processSamplePlain(double x) noexcept
 {
-    double v = inGain * x + 1e-25;
-    if (!(v >= -inputLimit && v <= inputLimit))
-        v = v > inputLimit ? inputLimit : (v < -inputLimit ? -inputLimit : 0.0);
+    const double v = inputOf(x);
     double y;
     switch (factor)
     {
@@ -315,5 +385,59 @@ inline double ZRV4::processSamplePlain(double x) noexcept
         y = plainTick<2>(v);
         break;
     }
-    return outGain * y * 0.005 + 1e-25;
+    return outputOf(y);
+}
+
+template <unsigned S>
+inline void ZRV4::tickPair(ZRV4& l, ZRV4& r, double vl, double vr, double& yl, double& yr) noexcept
+{
+    using namespace zrv4_chains;
+    constexpr int N = 1 << S;
+    double il[N], ir[N];
+    l.stages.upsample<S>(vl, il);
+    r.stages.upsample<S>(vr, ir);
+    double* v[2] = {il, ir};
+    switch (l.selectedChannel)
+    {
+    case clean:
+        runSkewed<N>(v, Clean{*l.blocks}, Clean{*r.blocks});
+        break;
+    case rhythm:
+        runSkewed<N>(v, Rhythm{*l.blocks}, Rhythm{*r.blocks});
+        break;
+    case lead:
+        runSkewed<N>(v, Lead{*l.blocks}, Lead{*r.blocks});
+        break;
+    default:
+        break;
+    }
+    yl = l.stages.downsample<S>(il);
+    yr = r.stages.downsample<S>(ir);
+}
+
+inline void ZRV4::processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0, double& y1) noexcept
+{
+    if (left.factor != right.factor || left.selectedChannel != right.selectedChannel || &left == &right)
+    {
+        y0 = left.processSample(x0);
+        y1 = right.processSample(x1);
+        return;
+    }
+    const double vl = left.inputOf(x0);
+    const double vr = right.inputOf(x1);
+    double yl, yr;
+    switch (left.factor)
+    {
+    case 2:
+        tickPair<1>(left, right, vl, vr, yl, yr);
+        break;
+    case 8:
+        tickPair<3>(left, right, vl, vr, yl, yr);
+        break;
+    default:
+        tickPair<2>(left, right, vl, vr, yl, yr);
+        break;
+    }
+    y0 = left.outputOf(yl);
+    y1 = right.outputOf(yr);
 }
