@@ -6,6 +6,7 @@
 //   zrv4-bench-engine [MODULE]     (default: zrv4.so of this build folder)
 #include "engine/LiteralOversamplingStages.h"
 #include "engine/OversamplingStages.h"
+#include "engine/ZRV4.h"
 #include "host/VstPlugin.h"
 #include "tools/render/GuitarPhrase.h"
 
@@ -78,6 +79,47 @@ double throughput(VstPlugin& plugin, const std::vector<float>& x, double& sum)
         sum += outL[block - 1] + outR[block / 2];
     }
     return static_cast<double>(x.size() / block * block) / seconds(start);
+}
+
+// Host samples per second through engines directly, at Lead with the
+// effect's default controls; form 0 plain, 1 skewed, 2 stereo pair
+// interleaved, 3 stereo as two separate engines.
+double engineRate(unsigned factor, int form, const std::vector<float>& x, double& sum)
+{
+    ZRV4 left(true), right(true);
+    for (ZRV4* e : {&left, &right})
+    {
+        e->setChannel(1.0f);
+        e->setLeadGain(0.5f, 1.0f);
+        e->setLeadTone(0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 1.0f);
+        e->setInputLevel(0.5f);
+        e->setOutputLevel(0.5f);
+        e->setOversampling(factor);
+    }
+    const auto start = Clock::now();
+    for (float s : x)
+    {
+        switch (form)
+        {
+        case 0:
+            sum += left.processSamplePlain(s);
+            break;
+        case 1:
+            sum += left.processSample(s);
+            break;
+        case 2:
+        {
+            double y0, y1;
+            ZRV4::processStereo(left, right, s, s, y0, y1);
+            sum += y0 + y1;
+            break;
+        }
+        default:
+            sum += left.processSample(s) + right.processSample(s);
+            break;
+        }
+    }
+    return static_cast<double>(x.size()) / seconds(start);
 }
 
 template <class Stages> double tickRate(const std::vector<float>& x, double& sum)
@@ -164,6 +206,16 @@ int main(int argc, char** argv)
         std::printf("  %-7s %14.0f samples/s  %8.1f x real time\n", c.name, perSecond, perSecond / rate);
     }
     plugin.suspend();
+
+    std::printf("\nengines directly (no effect), channel Lead, real-time factor:\n");
+    std::printf("  factor  mono plain  mono skewed  stereo separate  stereo interleaved\n");
+    for (unsigned f : {2u, 4u, 8u})
+    {
+        const double plain = engineRate(f, 0, x, sum), skewed = engineRate(f, 1, x, sum);
+        const double separate = engineRate(f, 3, x, sum), paired = engineRate(f, 2, x, sum);
+        std::printf("  %4ux   %10.1f  %11.1f  %15.1f  %18.1f\n", f, plain / rate, skewed / rate,
+                    separate / rate, paired / rate);
+    }
 
     std::printf("\nhalf-band tick alone at factor 8, pass-through chain:\n");
     const double literal = tickRate<LiteralOversamplingStages>(x, sum);

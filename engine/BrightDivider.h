@@ -29,7 +29,8 @@ class BrightDivider
     inline double process(double x) noexcept
     {
         const double u = k1 * x;
-        const double h = (u - highPass.previousInput + highPass.previousOutput) * highPass.coefficient + 1e-25;
+        const double h =
+            (u - highPass.previousInput + highPass.previousOutput) * highPass.coefficient + 1e-25;
         highPass.previousInput = u;
         highPass.previousOutput = h;
         return k2 * x + h;

@@ -11,8 +11,8 @@ double parallel(double a, double b)
 StageComponents components(double supply, double plate, double cathode, double cathodeCapacitor, double grid,
                            double series, double load, double coupling, double plateCapacitor, double rate)
 {
-    return StageComponents{supply, plate,    cathode,  cathodeCapacitor, grid, 0.0 /* stray */,
-                           series, load,     coupling, plateCapacitor,   rate};
+    return StageComponents{supply, plate, cathode,  cathodeCapacitor, grid, 0.0 /* stray */,
+                           series, load,  coupling, plateCapacitor,   rate};
 }
 
 // Bright dividers: 2.2 MOhm over R2, 120 pF across the 2.2 MOhm.
@@ -42,18 +42,18 @@ ChannelBlocks::ChannelBlocks(double rate, unsigned factor)
       leadSecondStage(tubeName, components(354, 120000, 1800, 1e-06,
                                            parallel(inputStage.outputImpedance, 324014.89) + 470000, 470000,
                                            1000000, 2.2e-08, 0, rate)),
-      secondStage(tubeName,
-                  components(351, 120000, 2200, 1e-06,
-                             parallel(parallel(inputStage.outputImpedance, 324014.89), 2200000), 2200000,
-                             287000, 2.2e-08, 0, rate)),
+      secondStage(tubeName, components(351, 120000, 2200, 1e-06,
+                                       parallel(parallel(inputStage.outputImpedance, 324014.89), 2200000),
+                                       2200000, 287000, 2.2e-08, 0, rate)),
       leadThirdStage(tubeName, components(354, 120000, 39000, 0,
                                           parallel(leadSecondStage.outputImpedance + 470000, 1000000), 0,
                                           287000, 2.2e-08, 4.7e-10, rate)),
-      driverStage(tubeName, components(352, 120000, 1800, 1e-06,
-                                       parallel(leadThirdStage.outputImpedance, 287000) + 220000, 0, 1e9, 0, 0,
-                                       rate)),
+      driverStage(tubeName,
+                  components(352, 120000, 1800, 1e-06,
+                             parallel(leadThirdStage.outputImpedance, 287000) + 220000, 0, 1e9, 0, 0, rate)),
       rhythmDriverStageOff(driverStage), rhythmDriverStageOn(driverStage),
-      driverFollower(tubeName, components(352, 0, 120000, 0, driverStage.plateResistor, 0, 60000, 1e-06, 0, rate)),
+      driverFollower(tubeName,
+                     components(352, 0, 120000, 0, driverStage.plateResistor, 0, 60000, 1e-06, 0, rate)),
       outputStage(tubeName, components(352, 220000, 2200, 1e-06, 95671.51, 0, 1e9, 0, 0, rate)),
       outputFollower(tubeName,
                      components(352, 0, 122200, 1e-06, outputStage.plateResistor, 0, 250000, 1e-07, 0, rate)),
@@ -77,8 +77,10 @@ ChannelBlocks::ChannelBlocks(double rate, unsigned factor)
     leadThirdStage.buildTables(0.025);
     // The Rhythm drivers hang behind the 2.2 MOhm series resistor and the
     // divider of their mode.
-    rhythmDriverStageOff.setGridResistor(parallel(leadSecondStage.outputImpedance + 2200000, 287000) + 220000);
-    rhythmDriverStageOn.setGridResistor(parallel(leadSecondStage.outputImpedance + 2200000, 2200000) + 220000);
+    rhythmDriverStageOff.setGridResistor(parallel(leadSecondStage.outputImpedance + 2200000, 287000) +
+                                         220000);
+    rhythmDriverStageOn.setGridResistor(parallel(leadSecondStage.outputImpedance + 2200000, 2200000) +
+                                        220000);
     driverFollower.buildTables(0.02);
     outputStage.buildTables(1.0);
     outputFollower.buildTables(0.025);
@@ -100,15 +102,16 @@ ChannelBlocks::ChannelBlocks(const ChannelBlocks& src)
       rhythmDividerOff(src.rhythmDividerOff), rhythmDividerOn(src.rhythmDividerOn),
       cleanDivider(src.cleanDivider), leadGainNetwork(src.leadGainNetwork),
       rhythmGainNetwork(src.rhythmGainNetwork), cleanGainNetwork(src.cleanGainNetwork),
-      leadToneStack(src.leadToneStack), cleanToneStack(src.cleanToneStack), rhythmToneStack(src.rhythmToneStack)
+      leadToneStack(src.leadToneStack), cleanToneStack(src.cleanToneStack),
+      rhythmToneStack(src.rhythmToneStack)
 {
-    TriodeGainStage* const to[] = {&inputStage,     &leadSecondStage, &secondStage,         &leadThirdStage,
-                                   &driverStage,    &rhythmDriverStageOff, &rhythmDriverStageOn,
-                                   &driverFollower, &outputStage,     &outputFollower};
+    TriodeGainStage* const to[] = {&inputStage,  &leadSecondStage,      &secondStage,         &leadThirdStage,
+                                   &driverStage, &rhythmDriverStageOff, &rhythmDriverStageOn, &driverFollower,
+                                   &outputStage, &outputFollower};
     const TriodeGainStage* const from[] = {
-        &src.inputStage,     &src.leadSecondStage,      &src.secondStage,         &src.leadThirdStage,
-        &src.driverStage,    &src.rhythmDriverStageOff, &src.rhythmDriverStageOn, &src.driverFollower,
-        &src.outputStage,    &src.outputFollower};
+        &src.inputStage,  &src.leadSecondStage,      &src.secondStage,         &src.leadThirdStage,
+        &src.driverStage, &src.rhythmDriverStageOff, &src.rhythmDriverStageOn, &src.driverFollower,
+        &src.outputStage, &src.outputFollower};
     for (int i = 0; i < 10; ++i)
         copyStates(*to[i], *from[i]);
     createPairs();
@@ -155,9 +158,9 @@ void ChannelBlocks::setRhythmMode(bool on) noexcept
 
 void ChannelBlocks::setSampleRate(double rate, unsigned factor) noexcept
 {
-    TriodeGainStage* const stages[] = {&inputStage,     &leadSecondStage, &secondStage,         &leadThirdStage,
-                                       &driverStage,    &rhythmDriverStageOff, &rhythmDriverStageOn,
-                                       &driverFollower, &outputStage,     &outputFollower};
+    TriodeGainStage* const stages[] = {
+        &inputStage,           &leadSecondStage,     &secondStage,    &leadThirdStage, &driverStage,
+        &rhythmDriverStageOff, &rhythmDriverStageOn, &driverFollower, &outputStage,    &outputFollower};
     for (TriodeGainStage* s : stages)
     {
         s->sampleRate = rate;

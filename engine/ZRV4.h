@@ -101,8 +101,8 @@ class ZRV4
     template <int N> inline void processChainSkewed(double* v) noexcept;
     template <unsigned S> inline double tick(double v) noexcept;
     template <unsigned S> inline double plainTick(double v) noexcept;
-    template <unsigned S> static inline void tickPair(ZRV4& l, ZRV4& r, double vl, double vr, double& yl,
-                                                      double& yr) noexcept;
+    template <unsigned S>
+    static inline void tickPair(ZRV4& l, ZRV4& r, double vl, double vr, double& yl, double& yr) noexcept;
     inline double inputOf(double x) const noexcept;
     inline double outputOf(double y) const noexcept;
 
@@ -153,9 +153,10 @@ template <class Network> inline double secondStage(ChannelBlocks& b, Network& n,
     return b.secondStage.couplingFilter.processOutput(s);
 }
 
-// Segments 4 and 5 of every chain (driver follower with tone stack, output
-// stage, output follower) are alike.
-template <class Tone> inline double tail(ChannelBlocks& b, StagePair& driver, Tone& tone, int k, double x) noexcept
+// The last three segments of every chain are alike: k = 0 the driver
+// follower and the tone stack, 1 the output stage, 2 the output follower.
+template <class Tone>
+inline double tail(ChannelBlocks& b, StagePair& driver, Tone& tone, int k, double x) noexcept
 {
     return k == 0 ? tone.process(driver.processFollower(x))
                   : (k == 1 ? b.outputPair.processUnbypassedStage(x) : b.outputPair.processFollower(x));
@@ -224,7 +225,8 @@ struct Lead
     }
 };
 
-template <class Chain, size_t... k> inline double runPlain(Chain c, double x, std::index_sequence<k...>) noexcept
+template <class Chain, size_t... k>
+inline double runPlain(Chain c, double x, std::index_sequence<k...>) noexcept
 {
     ((x = c.template run<static_cast<int>(k)>(x)), ...);
     return x;
@@ -243,13 +245,16 @@ template <int N, int s, class Chain> inline void applyAt(Chain& c, double* v, in
 }
 
 // One step of the skew for any number of independent chains.
-template <int N, class Chains, size_t... k> inline void step(Chains& chains, double** v, int t, std::index_sequence<k...>) noexcept
+template <int N, class Chains, size_t... k>
+inline void step(Chains& chains, double** v, int t, std::index_sequence<k...>) noexcept
 {
     constexpr int K = std::tuple_element_t<0, Chains>::count;
     std::apply(
-        [&](auto&... c) noexcept {
+        [&](auto&... c) noexcept
+        {
             (
-                [&](auto seg) noexcept {
+                [&](auto seg) noexcept
+                {
                     constexpr int s = K - 1 - static_cast<int>(decltype(seg)::value);
                     int i = 0;
                     ((applyAt<N, s>(c, v[i++], t - s)), ...);
@@ -415,7 +420,8 @@ inline void ZRV4::tickPair(ZRV4& l, ZRV4& r, double vl, double vr, double& yl, d
     yr = r.stages.downsample<S>(ir);
 }
 
-inline void ZRV4::processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0, double& y1) noexcept
+inline void ZRV4::processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0,
+                                double& y1) noexcept
 {
     if (left.factor != right.factor || left.selectedChannel != right.selectedChannel || &left == &right)
     {

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <thread>
 
 using namespace engine_signals;
 
@@ -80,7 +82,8 @@ TEST(ChannelChains, EngineCopyContinuesLikeItsSource)
     EXPECT_TRUE(copy.circuit()->outputStage.transferTable.sharesSamplesWith(
         source.circuit()->outputStage.transferTable));
     EXPECT_NE(copy.circuit()->rhythmDriverPair.bypassed, source.circuit()->rhythmDriverPair.bypassed);
-    EXPECT_EQ(copy.circuit()->leadToneStack.targetControls(), source.circuit()->leadToneStack.targetControls());
+    EXPECT_EQ(copy.circuit()->leadToneStack.targetControls(),
+              source.circuit()->leadToneStack.targetControls());
 }
 
 TEST(ChannelChains, ModeRhythmChangesOnlyTheRhythmChain)
@@ -330,7 +333,8 @@ TEST(ChannelChains, SkewedChainsEqualThePlainFormBitForBit)
                 e->setOversampling(factor);
                 e->setInputLevel(1.0f);
             }
-            const std::vector<double> x = noise(1500, factor + static_cast<unsigned>(10 * chain.channel), 1.0);
+            const std::vector<double> x =
+                noise(1500, factor + static_cast<unsigned>(10 * chain.channel), 1.0);
             for (size_t n = 0; n < x.size(); ++n)
             {
                 if (n == 700)
@@ -344,8 +348,8 @@ TEST(ChannelChains, SkewedChainsEqualThePlainFormBitForBit)
                 a.push_back(skewed.processSample(x[n]));
                 b.push_back(plain.processSamplePlain(x[n]));
             }
-            EXPECT_TRUE(sameBits(a, b)) << "channel " << chain.channel << " mode " << chain.rhythmMode << " x"
-                                        << factor;
+            EXPECT_TRUE(sameBits(a, b))
+                << "channel " << chain.channel << " mode " << chain.rhythmMode << " x" << factor;
         }
 }
 
@@ -358,7 +362,8 @@ TEST(ChannelChains, StereoPairEqualsTwoSeparateEngines)
         applyDefaults(*e, 1.0f);
     const std::vector<double> x0 = noise(1200, 60), x1 = sine(1200, 440.0, 0.3);
     std::vector<double> a0, a1, b0, b1;
-    const auto runPair = [&](size_t from, size_t to) {
+    const auto runPair = [&](size_t from, size_t to)
+    {
         for (size_t n = from; n < to; ++n)
         {
             double y0, y1;
@@ -386,4 +391,29 @@ TEST(ChannelChains, StereoPairEqualsTwoSeparateEngines)
     runPair(900, 1200);
     EXPECT_TRUE(sameBits(a0, b0));
     EXPECT_TRUE(sameBits(a1, b1));
+}
+
+// Hosts create instances from several threads at once. Run alone (as ctest
+// does), this is the first use of the prototype in the process: it is built
+// once, and every instance is the same settled engine reading the same
+// tables.
+TEST(ChannelChains, InstancesCreatedConcurrentlyAreTheSame)
+{
+    constexpr int count = 4;
+    std::unique_ptr<ZRV4> engines[count];
+    std::vector<std::thread> threads;
+    for (int i = 0; i < count; ++i)
+        threads.emplace_back([&engines, i] { engines[i] = std::make_unique<ZRV4>(true); });
+    for (std::thread& t : threads)
+        t.join();
+    const std::vector<double> x = noise(800, 70);
+    applyDefaults(*engines[0], 0.5f);
+    const std::vector<double> first = run(*engines[0], x);
+    for (int i = 1; i < count; ++i)
+    {
+        EXPECT_TRUE(engines[i]->circuit()->secondStage.transferTable.sharesSamplesWith(
+            engines[0]->circuit()->secondStage.transferTable));
+        applyDefaults(*engines[i], 0.5f);
+        EXPECT_TRUE(sameBits(run(*engines[i], x), first)) << i;
+    }
 }

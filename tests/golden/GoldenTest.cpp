@@ -57,7 +57,8 @@ TEST(Golden, DemoPhraseThroughEachChannelMatchesTheStoredRendering)
     for (int c = 0; c < 3; ++c)
         rendered[c] = render(channels[c]);
 
-    if (const char* write = std::getenv("ZRV4_WRITE_GOLDEN"); write != nullptr && std::strcmp(write, "1") == 0)
+    if (const char* write = std::getenv("ZRV4_WRITE_GOLDEN");
+        write != nullptr && std::strcmp(write, "1") == 0)
     {
         std::vector<unsigned char> bytes;
         for (const std::vector<double>& y : rendered)

@@ -95,8 +95,8 @@ TEST(Realtime, ProcessingAllocatesNothing)
         e->setParameter(e, 10, chain.rhythmMode);
         for (float mode : {0.0f, 1.0f, 0.5f})
         {
-            SCOPED_TRACE(testing::Message() << "channel " << chain.channel << " rhythm mode " << chain.rhythmMode
-                                            << " plugin mode " << mode);
+            SCOPED_TRACE(testing::Message() << "channel " << chain.channel << " rhythm mode "
+                                            << chain.rhythmMode << " plugin mode " << mode);
             e->setParameter(e, 22, mode);
             for (float factor : {0.0f, 0.5f, 1.0f})
             {

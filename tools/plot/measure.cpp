@@ -102,7 +102,8 @@ int main(int argc, char** argv)
         const double guitar = 0.1; // -20 dBFS
         const std::vector<double> y = runSine(*plugin, 220.0, guitar, 22050, 44100);
         for (int h = 1; h <= 20; ++h)
-            std::fprintf(harmonics, "%s,%d,%g,%.3f\n", c.name, h, 220.0 * h, dB(amplitudeAt(y, 220.0 * h, 22050)));
+            std::fprintf(harmonics, "%s,%d,%g,%.3f\n", c.name, h, 220.0 * h,
+                         dB(amplitudeAt(y, 220.0 * h, 22050)));
 
         const double small = 3.1622776601683794e-4; // -70 dBFS
         for (double f = 20.0; f <= 20000.0; f *= std::pow(10.0, 0.05))
