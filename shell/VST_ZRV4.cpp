@@ -106,8 +106,12 @@ template <typename T> void VST_ZRV4::processBlock(T** inputs, T** outputs, VstIn
         {
             const double x0 = finiteOrZero(in0[i]);
             const double x1 = finiteOrZero(in1[i]);
-            out0[i] = static_cast<T>(left.processSample(x0));
-            out1[i] = static_cast<T>(right.processSample(x1));
+            // The two engines run interleaved: independent chains, same
+            // results as one after the other, better use of the pipeline.
+            double y0, y1;
+            ZRV4::processStereo(left, right, x0, x1, y0, y1);
+            out0[i] = static_cast<T>(y0);
+            out1[i] = static_cast<T>(y1);
         }
         break;
     default:
