@@ -1,12 +1,11 @@
 #include "tone/CleanGainNetwork.h"
 
-#include "tone/GainNetworkValues.h"
 #include "tone/generated/CleanGainNetworkPolynomials.h"
 
 CleanGainNetwork::CleanGainNetwork(int oversampling, double processRate, double sourceResistance,
                                    double potResistance, double inputCapacitance) noexcept
-    : ToneCircuit(oversampling, processRate, defaults), Rs(nonNegativeOrZero(sourceResistance)),
-      R(potentiometerOrDefault(potResistance)), Ci(nonNegativeOrZero(inputCapacitance))
+    : ToneCircuit(oversampling, processRate, defaults),
+      GainNetworkValues(sourceResistance, potResistance, inputCapacitance)
 {
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tone/GainNetworkValues.h"
 #include "tone/ToneCircuit.h"
 
 // Gain potentiometer of the Clean channel between the first stage (source
@@ -8,7 +9,7 @@
 // series with a second section that tracks the potentiometer's upper section.
 // The 470 pF bright capacitor bridges one 470 kΩ series resistor, so Bright
 // acts at every Gain setting. Order 2.
-class CleanGainNetwork : public ToneCircuit<CleanGainNetwork, 2, 2>
+class CleanGainNetwork : public ToneCircuit<CleanGainNetwork, 2, 2>, public GainNetworkValues
 {
   public:
     enum Control
@@ -33,13 +34,4 @@ class CleanGainNetwork : public ToneCircuit<CleanGainNetwork, 2, 2>
     void analogCoefficients(const Controls& controls, Coefficients& n, Coefficients& d) const noexcept;
 
     static constexpr Controls defaults{0.15384615384615385, 0.0};
-
-    double sourceResistance() const noexcept { return Rs; }
-    double potResistance() const noexcept { return R; }
-    double inputCapacitance() const noexcept { return Ci; }
-
-  private:
-    double Rs; // ohms
-    double R;  // ohms
-    double Ci; // farads
 };

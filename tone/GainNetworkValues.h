@@ -15,3 +15,25 @@ inline double potentiometerOrDefault(double ohms) noexcept
 {
     return std::isfinite(ohms) && ohms > 0.0 ? ohms : 500000.0;
 }
+
+// The fixed circuit values a gain network is built from, guarded once here:
+// source resistance Rs and potentiometer R in ohms, the driven stage's input
+// capacitance Ci in farads.
+class GainNetworkValues
+{
+  public:
+    GainNetworkValues(double sourceResistance, double potResistance, double inputCapacitance) noexcept
+        : Rs(nonNegativeOrZero(sourceResistance)), R(potentiometerOrDefault(potResistance)),
+          Ci(nonNegativeOrZero(inputCapacitance))
+    {
+    }
+
+    double sourceResistance() const noexcept { return Rs; }
+    double potResistance() const noexcept { return R; }
+    double inputCapacitance() const noexcept { return Ci; }
+
+  protected:
+    double Rs; // ohms
+    double R;  // ohms
+    double Ci; // farads
+};

@@ -1,12 +1,11 @@
 #include "tone/LeadGainNetwork.h"
 
-#include "tone/GainNetworkValues.h"
 #include "tone/generated/LeadGainNetworkPolynomials.h"
 
 LeadGainNetwork::LeadGainNetwork(int oversampling, double processRate, double sourceResistance,
                                  double potResistance, double inputCapacitance) noexcept
-    : ToneCircuit(oversampling, processRate, defaults), Rs(nonNegativeOrZero(sourceResistance)),
-      R(potentiometerOrDefault(potResistance)), Ci(nonNegativeOrZero(inputCapacitance))
+    : ToneCircuit(oversampling, processRate, defaults),
+      GainNetworkValues(sourceResistance, potResistance, inputCapacitance)
 {
 }
 

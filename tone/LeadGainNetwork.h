@@ -1,5 +1,6 @@
 #pragma once
 
+#include "tone/GainNetworkValues.h"
 #include "tone/ToneCircuit.h"
 
 // Gain potentiometer of the Lead channel between the first stage (source
@@ -7,7 +8,7 @@
 // Lead second stage's grid (470 kΩ grid resistor, input capacitance Ci). The
 // 1 nF bright capacitor bridges the potentiometer's upper section, so its
 // effect grows as Gain is turned down and vanishes at Gain 1. Order 3.
-class LeadGainNetwork : public ToneCircuit<LeadGainNetwork, 3, 2>
+class LeadGainNetwork : public ToneCircuit<LeadGainNetwork, 3, 2>, public GainNetworkValues
 {
   public:
     enum Control
@@ -32,13 +33,4 @@ class LeadGainNetwork : public ToneCircuit<LeadGainNetwork, 3, 2>
     void analogCoefficients(const Controls& controls, Coefficients& n, Coefficients& d) const noexcept;
 
     static constexpr Controls defaults{0.15384615384615385, 1.0};
-
-    double sourceResistance() const noexcept { return Rs; }
-    double potResistance() const noexcept { return R; }
-    double inputCapacitance() const noexcept { return Ci; }
-
-  private:
-    double Rs; // ohms
-    double R;  // ohms
-    double Ci; // farads
 };

@@ -1,12 +1,11 @@
 #include "tone/RhythmGainNetwork.h"
 
-#include "tone/GainNetworkValues.h"
 #include "tone/generated/RhythmGainNetworkPolynomials.h"
 
 RhythmGainNetwork::RhythmGainNetwork(int oversampling, double processRate, double sourceResistance,
                                      double potResistance, double inputCapacitance) noexcept
-    : ToneCircuit(oversampling, processRate, defaults), Rs(nonNegativeOrZero(sourceResistance)),
-      R(potentiometerOrDefault(potResistance)), Ci(nonNegativeOrZero(inputCapacitance))
+    : ToneCircuit(oversampling, processRate, defaults),
+      GainNetworkValues(sourceResistance, potResistance, inputCapacitance)
 {
 }
 

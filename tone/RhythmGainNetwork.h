@@ -1,12 +1,13 @@
 #pragma once
 
+#include "tone/GainNetworkValues.h"
 #include "tone/ToneCircuit.h"
 
 // Gain potentiometer of the Rhythm channel between the first stage (source
 // resistance Rs, shunted by about 487 kΩ) and the second stage's grid (input
 // capacitance Ci). The 470 pF bright capacitor bridges the 470 kΩ series
 // resistor, so Bright acts at every Gain setting. Order 2.
-class RhythmGainNetwork : public ToneCircuit<RhythmGainNetwork, 2, 2>
+class RhythmGainNetwork : public ToneCircuit<RhythmGainNetwork, 2, 2>, public GainNetworkValues
 {
   public:
     enum Control
@@ -31,13 +32,4 @@ class RhythmGainNetwork : public ToneCircuit<RhythmGainNetwork, 2, 2>
     void analogCoefficients(const Controls& controls, Coefficients& n, Coefficients& d) const noexcept;
 
     static constexpr Controls defaults{0.15384615384615385, 0.0};
-
-    double sourceResistance() const noexcept { return Rs; }
-    double potResistance() const noexcept { return R; }
-    double inputCapacitance() const noexcept { return Ci; }
-
-  private:
-    double Rs; // ohms
-    double R;  // ohms
-    double Ci; // farads
 };
