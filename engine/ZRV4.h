@@ -9,6 +9,16 @@
 #include <tuple>
 #include <utility>
 
+// Per-sample entry points inline everything they call: the tick, the chain
+// segments and the kernels. The skewed order only pays when the segments'
+// code lies side by side in one body, and the compiler's own size limits
+// would otherwise leave calls between them.
+#if defined(__GNUC__)
+#define ZRV4_FLATTEN __attribute__((flatten))
+#else
+#define ZRV4_FLATTEN
+#endif
+
 // One mono preamplifier: input level, the oversampled tick in which the
 // selected channel chain processes every inner sample, output level.
 //
@@ -52,16 +62,16 @@ class ZRV4
     void setOutputLevel(float v);
 
     // One host-rate sample in, one out.
-    inline double processSample(double x) noexcept;
+    ZRV4_FLATTEN inline double processSample(double x) noexcept;
     // Two engines side by side, each exactly as its own processSample would
     // do it; with the same channel and factor (as in a stereo effect) their
     // chains are interleaved, which keeps the processor busier.
-    static inline void processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0,
+    ZRV4_FLATTEN static inline void processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0,
                                      double& y1) noexcept;
     // The same, with the chain run inner sample after inner sample inside
     // the depth-first tick: the plain form that processSample must equal to
     // the bit. For tests and the benchmark.
-    inline double processSamplePlain(double x) noexcept;
+    ZRV4_FLATTEN inline double processSamplePlain(double x) noexcept;
 
     // The chains, one inner sample in, one out. They require the blocks
     // (an engine built with false has none until it is filled).

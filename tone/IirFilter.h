@@ -48,6 +48,18 @@ class IirFilter
         return y;
     }
 
+    // The same step for a filter whose order is known where it is called
+    // (N must equal order): the loop unrolls and nothing tests the order.
+    template <int N> inline double process(double x) noexcept
+    {
+        static_assert(N >= 1 && N <= maxOrder, "order 1 to 5");
+        const double y = b[0] * x + z[0];
+        for (int i = 1; i < N; ++i)
+            z[i - 1] = b[i] * x + z[i] - a[i] * y;
+        z[N - 1] = b[N] * x - a[N] * y;
+        return y;
+    }
+
     int order;
     std::array<double, maxOrder + 1> a; // denominator, a[0] = 1 once set
     std::array<double, maxOrder + 1> b; // numerator

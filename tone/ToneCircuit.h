@@ -70,7 +70,7 @@ template <class Circuit, int Order, int ControlCount> class ToneCircuit
     {
         if (gliding)
             glideStep();
-        return filter.process(x);
+        return filter.process<Order>(x);
     }
 
     // Clears the filter state only; coefficients and controls stay.
