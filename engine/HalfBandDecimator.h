@@ -12,14 +12,15 @@
 class HalfBandDecimator
 {
   public:
-    HalfBandDecimator() noexcept : phaseA(Oversampler::coefficientsA), phaseB(Oversampler::coefficientsB) {}
+    HalfBandDecimator() noexcept : phases(Oversampler::coefficientsA, Oversampler::coefficientsB) {}
 
     inline double decimate(double r0, double r1) noexcept
     {
-        const double heldB = phaseB.process(r0);
-        return (phaseA.process(r1) + heldB) * 0.5;
+        double a, heldB;
+        phases.process(r1, r0, a, heldB);
+        return (a + heldB) * 0.5;
     }
 
-    HalfBandPhase phaseA; // cascade A, phase of the second inputs
-    HalfBandPhase phaseB; // cascade B, phase of the first inputs
+    // cascade A on the phase of the second inputs, B on that of the first
+    HalfBandPhase phases;
 };

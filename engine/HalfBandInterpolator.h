@@ -11,9 +11,7 @@
 class HalfBandInterpolator
 {
   public:
-    HalfBandInterpolator() noexcept : phaseA(Oversampler::coefficientsA), phaseB(Oversampler::coefficientsB)
-    {
-    }
+    HalfBandInterpolator() noexcept : phases(Oversampler::coefficientsA, Oversampler::coefficientsB) {}
 
     // first and second: the filter outputs for the inputs 0.0 and v.
     inline void interpolate(double v, double& first, double& second) noexcept
@@ -22,11 +20,11 @@ class HalfBandInterpolator
         // held for the second output); the additions of 0.0 are kept so the
         // rounding (and the sign of zero) is that of the literal filter.
         first = (0.0 + heldB) * 0.5;
-        second = (phaseA.process(v) + 0.0) * 0.5;
-        heldB = phaseB.process(v);
+        double a;
+        phases.process(v, v, a, heldB);
+        second = (a + 0.0) * 0.5;
     }
 
-    HalfBandPhase phaseA; // cascade A, phase of the v inputs
-    HalfBandPhase phaseB; // cascade B, phase of the v inputs
+    HalfBandPhase phases; // cascades A and B, phase of the v inputs
     double heldB = 0.0;   // cascade B's output for the previous v
 };
