@@ -186,3 +186,35 @@ TEST(IirFilter, TransposedDirectFormTwoSteps)
     f.reset();
     EXPECT_DOUBLE_EQ(f.process(1.0), 0.3);
 }
+
+// The step with the order fixed at compile time (the one the tone circuits
+// run) and the step that reads the order must agree to the bit, every order.
+template <int N> void expectFixedOrderStepEqualsGeneral()
+{
+    IirFilter general(N), fixed(N);
+    double A[N + 1], B[N + 1];
+    for (int k = 0; k <= N; ++k)
+    {
+        A[k] = 1.0 / (k + 1.5);
+        B[k] = 0.3 * (k % 2 ? -1.0 : 1.0) / (k + 1.0);
+    }
+    general.setCoefficients(B, A);
+    fixed.setCoefficients(B, A);
+    unsigned seed = 12345;
+    for (int n = 0; n < 2000; ++n)
+    {
+        seed = seed * 1664525u + 1013904223u;
+        const double x = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
+        const double y = general.process(x);
+        ASSERT_EQ(fixed.process<N>(x), y) << "order " << N << " sample " << n;
+    }
+    EXPECT_EQ(fixed.z, general.z) << "order " << N;
+}
+
+TEST(IirFilter, FixedOrderStepEqualsTheGeneralStep)
+{
+    expectFixedOrderStepEqualsGeneral<2>();
+    expectFixedOrderStepEqualsGeneral<3>();
+    expectFixedOrderStepEqualsGeneral<4>();
+    expectFixedOrderStepEqualsGeneral<5>();
+}
