@@ -12,8 +12,10 @@
 // Per-sample entry points inline everything they call: the tick, the chain
 // segments and the kernels. The skewed order only pays when the segments'
 // code lies side by side in one body, and the compiler's own size limits
-// would otherwise leave calls between them.
-#if defined(__GNUC__)
+// would otherwise leave calls between them. Sanitizer builds, whose
+// instrumented bodies would grow beyond what the compiler handles in
+// reasonable time, keep the ordinary inlining.
+#if defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
 #define ZRV4_FLATTEN __attribute__((flatten))
 #else
 #define ZRV4_FLATTEN
