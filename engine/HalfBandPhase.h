@@ -44,8 +44,8 @@ class HalfBandPhase
         for (int i = 0; i < sectionCount; ++i)
         {
             const __m128d previousOut = _mm_loadu_pd(y[i]);
-            const __m128d out = _mm_add_pd(
-                _mm_mul_pd(_mm_loadu_pd(coefficient[i]), _mm_sub_pd(in, previousOut)), previousIn);
+            const __m128d out =
+                _mm_add_pd(_mm_mul_pd(_mm_loadu_pd(coefficient[i]), _mm_sub_pd(in, previousOut)), previousIn);
             _mm_storeu_pd(y[i], out);
             previousIn = previousOut;
             in = out;

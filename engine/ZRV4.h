@@ -69,7 +69,7 @@ class ZRV4
     // do it; with the same channel and factor (as in a stereo effect) their
     // chains are interleaved, which keeps the processor busier.
     ZRV4_FLATTEN static inline void processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0,
-                                     double& y1) noexcept;
+                                                  double& y1) noexcept;
     // The same, with the chain run inner sample after inner sample inside
     // the depth-first tick: the plain form that processSample must equal to
     // the bit. For tests and the benchmark.

@@ -39,17 +39,26 @@ class IirFilter
 
     void reset() noexcept { z.fill(0.0); }
 
+    // One step at the filter's own order.
     inline double process(double x) noexcept
     {
-        const double y = b[0] * x + z[0];
-        for (int i = 1; i < order; ++i)
-            z[i - 1] = b[i] * x + z[i] - a[i] * y;
-        z[order - 1] = b[order] * x - a[order] * y;
-        return y;
+        switch (order)
+        {
+        case 1:
+            return process<1>(x);
+        case 2:
+            return process<2>(x);
+        case 3:
+            return process<3>(x);
+        case 4:
+            return process<4>(x);
+        default:
+            return process<maxOrder>(x);
+        }
     }
 
-    // The same step for a filter whose order is known where it is called
-    // (N must equal order): the loop unrolls and nothing tests the order.
+    // The step for a filter whose order is known where it is called (N must
+    // equal order): the loop unrolls and nothing tests the order.
     template <int N> inline double process(double x) noexcept
     {
         static_assert(N >= 1 && N <= maxOrder, "order 1 to 5");

@@ -187,9 +187,10 @@ TEST(IirFilter, TransposedDirectFormTwoSteps)
     EXPECT_DOUBLE_EQ(f.process(1.0), 0.3);
 }
 
-// The step with the order fixed at compile time (the one the tone circuits
-// run) and the step that reads the order must agree to the bit, every order.
-template <int N> void expectFixedOrderStepEqualsGeneral()
+// Both steps (the one the tone circuits run, with the order fixed at compile
+// time, and the one that reads the order) against the recursion written out
+// on its own state, to the bit, for every order.
+template <int N> void expectStepsFollowTheRecursion()
 {
     IirFilter general(N), fixed(N);
     double A[N + 1], B[N + 1];
@@ -200,21 +201,29 @@ template <int N> void expectFixedOrderStepEqualsGeneral()
     }
     general.setCoefficients(B, A);
     fixed.setCoefficients(B, A);
+    const auto& a = general.a;
+    const auto& b = general.b;
+    double z[N] = {};
     unsigned seed = 12345;
     for (int n = 0; n < 2000; ++n)
     {
         seed = seed * 1664525u + 1013904223u;
         const double x = static_cast<double>(seed >> 8) / 8388608.0 - 1.0;
-        const double y = general.process(x);
+        const double y = b[0] * x + z[0];
+        for (int i = 1; i < N; ++i)
+            z[i - 1] = b[i] * x + z[i] - a[i] * y;
+        z[N - 1] = b[N] * x - a[N] * y;
+        ASSERT_EQ(general.process(x), y) << "order " << N << " sample " << n;
         ASSERT_EQ(fixed.process<N>(x), y) << "order " << N << " sample " << n;
     }
     EXPECT_EQ(fixed.z, general.z) << "order " << N;
 }
 
-TEST(IirFilter, FixedOrderStepEqualsTheGeneralStep)
+TEST(IirFilter, BothStepsFollowTheRecursionForEveryOrder)
 {
-    expectFixedOrderStepEqualsGeneral<2>();
-    expectFixedOrderStepEqualsGeneral<3>();
-    expectFixedOrderStepEqualsGeneral<4>();
-    expectFixedOrderStepEqualsGeneral<5>();
+    expectStepsFollowTheRecursion<1>();
+    expectStepsFollowTheRecursion<2>();
+    expectStepsFollowTheRecursion<3>();
+    expectStepsFollowTheRecursion<4>();
+    expectStepsFollowTheRecursion<5>();
 }
