@@ -3,6 +3,11 @@
 #include <memory>
 #include <vector>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ZRV4_SPLINE_SSE2 1
+#endif
+
 // Natural cubic spline over a uniformly spaced grid, read in constant time:
 // the interval index is computed from the abscissa, never searched for, and
 // inputs outside the grid return the end samples.
@@ -37,6 +42,58 @@ class SplineTable
         const double b = (x - xData[j]) * inverseStep;
         return a * yData[j] + b * yData[j + 1] +
                ((a * a * a - a) * d2Data[j] + (b * b * b - b) * d2Data[j + 1]) * stepSquaredOverSix;
+    }
+
+    // Two lookups in the same table at once, each giving exactly what
+    // lookup gives: the two abscissas are the lanes of one vector, and every
+    // lane does the scalar operations in the same order. An input outside
+    // the grid (or a NaN) in either lane sends both through lookup.
+    static inline void lookupPair(const SplineTable& t, double x0, double x1, double& y0, double& y1) noexcept
+    {
+#if ZRV4_SPLINE_SSE2
+        const __m128d x = _mm_set_pd(x1, x0);
+        const __m128d outside =
+            _mm_or_pd(_mm_cmpgt_pd(x, _mm_set1_pd(t.upperBound)), _mm_cmpnge_pd(x, _mm_set1_pd(t.lowerBound)));
+        if (_mm_movemask_pd(outside) != 0)
+        {
+            y0 = t.lookup(x0);
+            y1 = t.lookup(x1);
+            return;
+        }
+        const __m128d inverse = _mm_set1_pd(t.inverseStep);
+        __m128d position = _mm_mul_pd(_mm_sub_pd(x, _mm_set1_pd(t.xData[0])), inverse);
+        position = _mm_max_pd(position, _mm_setzero_pd());
+        position = _mm_min_pd(position, _mm_set1_pd(t.lastInterval));
+        const __m128i j = _mm_cvttpd_epi32(position);
+        const int j0 = _mm_cvtsi128_si32(j);
+        const int j1 = _mm_cvtsi128_si32(_mm_shuffle_epi32(j, 1));
+        // Samples j and j + 1 of each lane: one load per lane and array,
+        // then regrouped by index.
+        const auto gather = [j0, j1](const double* d, __m128d& at, __m128d& next) noexcept
+        {
+            const __m128d p0 = _mm_loadu_pd(d + j0);
+            const __m128d p1 = _mm_loadu_pd(d + j1);
+            at = _mm_unpacklo_pd(p0, p1);
+            next = _mm_unpackhi_pd(p0, p1);
+        };
+        __m128d xj, xk, yj, yk, dj, dk;
+        gather(t.xData, xj, xk);
+        gather(t.yData, yj, yk);
+        gather(t.d2Data, dj, dk);
+        const __m128d a = _mm_mul_pd(_mm_sub_pd(xk, x), inverse);
+        const __m128d b = _mm_mul_pd(_mm_sub_pd(x, xj), inverse);
+        const __m128d linear = _mm_add_pd(_mm_mul_pd(a, yj), _mm_mul_pd(b, yk));
+        const __m128d ca = _mm_sub_pd(_mm_mul_pd(_mm_mul_pd(a, a), a), a);
+        const __m128d cb = _mm_sub_pd(_mm_mul_pd(_mm_mul_pd(b, b), b), b);
+        const __m128d cubic =
+            _mm_mul_pd(_mm_add_pd(_mm_mul_pd(ca, dj), _mm_mul_pd(cb, dk)), _mm_set1_pd(t.stepSquaredOverSix));
+        const __m128d y = _mm_add_pd(linear, cubic);
+        y0 = _mm_cvtsd_f64(y);
+        y1 = _mm_cvtsd_f64(_mm_unpackhi_pd(y, y));
+#else
+        y0 = t.lookup(x0);
+        y1 = t.lookup(x1);
+#endif
     }
 
     int size() const noexcept { return count; }

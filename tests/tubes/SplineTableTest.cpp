@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <vector>
@@ -141,4 +143,47 @@ TEST(SplineTable, CopiesShareTheArraysWhichGoWithTheLastTable)
     EXPECT_TRUE(xs.expired());
     EXPECT_TRUE(ys.expired());
     EXPECT_TRUE(d2.expired());
+}
+
+// The two-lane lookup must give lookup's bits in each lane, inside the grid,
+// at its edges, outside it and for NaN, whatever the other lane holds.
+TEST(SplineTable, PairedLookupsGiveExactlyWhatLookupGives)
+{
+    const SplineTable t =
+        tableOf([](double x, int) { return std::tanh(3.0 * x) + 0.1 * x * x; }, -2.0, 0.01, 401);
+    std::vector<double> xs = {t.lowerBound,
+                              t.upperBound,
+                              std::nextafter(t.lowerBound, -10.0),
+                              std::nextafter(t.upperBound, 10.0),
+                              -2.0,
+                              2.0,
+                              0.0,
+                              -0.0,
+                              1e300,
+                              -std::numeric_limits<double>::infinity(),
+                              std::numeric_limits<double>::quiet_NaN()};
+    uint64_t state = 12345;
+    for (int i = 0; i < 2000; ++i)
+    {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        xs.push_back(-2.2 + 4.4 * static_cast<double>(state >> 11) / 9007199254740992.0);
+    }
+    const auto bits = [](double v)
+    {
+        uint64_t u;
+        std::memcpy(&u, &v, sizeof u);
+        return u;
+    };
+    for (size_t i = 0; i < xs.size(); ++i)
+    {
+        const double x0 = xs[i], x1 = xs[(i * 7 + 3) % xs.size()];
+        double y0, y1;
+        SplineTable::lookupPair(t, x0, x1, y0, y1);
+        ASSERT_EQ(bits(y0), bits(t.lookup(x0))) << x0 << " with " << x1;
+        ASSERT_EQ(bits(y1), bits(t.lookup(x1))) << x1 << " with " << x0;
+    }
+    double y0 = 1.0, y1 = 1.0;
+    SplineTable::lookupPair(SplineTable(), 0.0, 0.5, y0, y1);
+    EXPECT_EQ(y0, 0.0);
+    EXPECT_EQ(y1, 0.0);
 }
