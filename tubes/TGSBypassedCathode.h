@@ -23,8 +23,31 @@ class TGSBypassedCathode : public TriodeGainStage
     // x is the grid input after any input filter; returns the plate voltage.
     inline double processSample(double x) noexcept
     {
-        const double vk = cathodeVoltage;
-        double ig = 0.0;
+        double vk, ig;
+        const double vgk = driveGrid(x, vk, ig);
+        return settle(vk, ig, plateCurrentTable.lookup(vgk));
+    }
+
+    // Two stages with the same plate-current table, each exactly as its own
+    // processSample, their table lookups done together.
+    static inline void processPair(TGSBypassedCathode& s0, TGSBypassedCathode& s1, double x0, double x1,
+                                   double& y0, double& y1) noexcept
+    {
+        double vk0, ig0, vk1, ig1, ip0, ip1;
+        const double vgk0 = s0.driveGrid(x0, vk0, ig0);
+        const double vgk1 = s1.driveGrid(x1, vk1, ig1);
+        SplineTable::lookupPair(s0.plateCurrentTable, vgk0, vgk1, ip0, ip1);
+        y0 = s0.settle(vk0, ig0, ip0);
+        y1 = s1.settle(vk1, ig1, ip1);
+    }
+
+  private:
+    // The grid under input x: returns vgk, with the cathode voltage and the
+    // grid current; loads or releases the upstream coupling filter.
+    inline double driveGrid(double x, double& vk, double& ig) noexcept
+    {
+        vk = cathodeVoltage;
+        ig = 0.0;
         double vg = x;
         if (x > vk)
         {
@@ -37,12 +60,15 @@ class TGSBypassedCathode : public TriodeGainStage
         {
             releaseUpstreamCoupling();
         }
-        const double ip = plateCurrentTable.lookup(vg - vk);
+        return vg - vk;
+    }
+
+    // Plate current ip: new cathode voltage, returns the plate voltage.
+    inline double settle(double vk, double ig, double ip) noexcept
+    {
         // Cathode current ip + ig into Rk parallel to Ck.
         cathodeVoltage = (cathodeCapacitor * sampleRate * vk + ip + ig) * cathodeImpedance;
         return supplyVoltage - plateResistor * ip;
     }
-
-  private:
     void computeTopologyValues() noexcept;
 };
