@@ -68,7 +68,7 @@ ChannelBlocks::ChannelBlocks(double rate, unsigned factor)
       cleanGainNetwork(static_cast<int>(factor), rate, inputStage.outputImpedance, gainPotentiometer,
                        secondStage.inputCapacitance),
       leadToneStack(static_cast<int>(factor), rate), cleanToneStack(static_cast<int>(factor), rate),
-      rhythmToneStack(static_cast<int>(factor), rate)
+      rhythmToneStack(static_cast<int>(factor), rate), tableSet(std::make_shared<const int>(0))
 {
     // Each stage's tables depend on that stage alone, so building them here,
     // after every stage exists, gives what building each right after its
@@ -103,7 +103,7 @@ ChannelBlocks::ChannelBlocks(const ChannelBlocks& src)
       cleanDivider(src.cleanDivider), leadGainNetwork(src.leadGainNetwork),
       rhythmGainNetwork(src.rhythmGainNetwork), cleanGainNetwork(src.cleanGainNetwork),
       leadToneStack(src.leadToneStack), cleanToneStack(src.cleanToneStack),
-      rhythmToneStack(src.rhythmToneStack)
+      rhythmToneStack(src.rhythmToneStack), tableSet(src.tableSet)
 {
     TriodeGainStage* const to[] = {&inputStage,  &leadSecondStage,      &secondStage,         &leadThirdStage,
                                    &driverStage, &rhythmDriverStageOff, &rhythmDriverStageOn, &driverFollower,

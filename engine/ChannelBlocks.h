@@ -12,6 +12,8 @@
 #include "tubes/TGSCathodeFollower.h"
 #include "tubes/TGSUnbypassedCathode.h"
 
+#include <memory>
+
 // Every circuit block of the three channel chains, held by value in the
 // order they are built (later grid resistances read the output impedances of
 // earlier stages):
@@ -36,6 +38,11 @@ struct ChannelBlocks
     // v >= 0.5: the bright divider and driver stage of Mode Rhythm on.
     void setRhythmMode(bool on) noexcept;
     bool rhythmModeOn() const noexcept { return rhythmModeDivider == &rhythmDividerOn; }
+
+    // True when both read the very same tables: one was copied from the
+    // other, or both from the same blocks. Every stage then reads the same
+    // table as its counterpart, and the Rhythm driver copies the driver's.
+    bool sharesTablesWith(const ChannelBlocks& other) const noexcept { return tableSet == other.tableSet; }
 
     static constexpr const char* tubeName = "ECC83";
 
@@ -68,6 +75,9 @@ struct ChannelBlocks
     RhythmToneStack rhythmToneStack;
 
   private:
+    // Made with the tables, handed on to every copy.
+    std::shared_ptr<const int> tableSet;
+
     void createPairs() noexcept;
     void wire() noexcept;
 };

@@ -66,8 +66,8 @@ class ZRV4
     // One host-rate sample in, one out.
     ZRV4_FLATTEN inline double processSample(double x) noexcept;
     // Two engines side by side, each exactly as its own processSample would
-    // do it; with the same channel and factor (as in a stereo effect) their
-    // chains are interleaved, which keeps the processor busier.
+    // do it. With the same channel and factor and the same tables (as in a
+    // stereo effect) both chains run at once, their table lookups paired.
     ZRV4_FLATTEN static inline void processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0,
                                                   double& y1) noexcept;
     // The same, with the chain run inner sample after inner sample inside
@@ -133,9 +133,11 @@ class ZRV4
     double outGain = 1.0;
 };
 
-// Each chain is a sequence of segments run in signal order. A segment's
-// states are written only by itself and by the segment right after it (whose
-// first grid, when it conducts, loads the segment's coupling filter).
+// Each chain is a sequence of segments run in signal order. A segment is one
+// stage kernel with what comes before it (filters, gain network, divider)
+// and after it (divider, coupling filter, tone stack). A segment's states
+// are written only by itself and by the segment right after it (whose first
+// grid, when it conducts, loads the segment's coupling filter).
 //
 // The oversampled tick runs a chain over all inner samples of a host sample
 // in a skewed order: segment k handles inner sample n right after segment
@@ -149,98 +151,194 @@ class ZRV4
 // The pairs run as two segments: a follower loads no coupling filter, and
 // what the output stage writes into the driver follower's is never read (a
 // follower's own high-pass always uses its plain coefficient).
+//
+// Two engines reading the same tables (a stereo pair) run each segment of
+// both chains at once: the parts around the kernels lane by lane, the
+// kernels' table lookups as the two lanes of one vector.
 namespace zrv4_chains
 {
-inline double inputStage(ChannelBlocks& b, double x) noexcept
-{
-    TGSBypassedCathode& s = b.inputStage;
-    return s.couplingFilter.processOutput(s.processSample(s.inputFilter.processInput(x)));
-}
-
-// No input filter: the gain network already carries the grid's input
-// capacitance.
-template <class Network> inline double secondStage(ChannelBlocks& b, Network& n, double x) noexcept
-{
-    const double s = b.secondStage.processSample(n.process(x)) * b.secondStage.outputDivider;
-    return b.secondStage.couplingFilter.processOutput(s);
-}
-
-// The last three segments of every chain are alike: k = 0 the driver
+// The last three segments of every chain are alike: j = 0 the driver
 // follower and the tone stack, 1 the output stage, 2 the output follower.
-template <class Tone>
-inline double tail(ChannelBlocks& b, StagePair& driver, Tone& tone, int k, double x) noexcept
+template <class Tone> struct Tail
 {
-    return k == 0 ? tone.process(driver.processFollower(x))
-                  : (k == 1 ? b.outputPair.processUnbypassedStage(x) : b.outputPair.processFollower(x));
+    ChannelBlocks& b;
+    StagePair& driver;
+    Tone& tone;
+
+    template <int j> inline auto& stage() noexcept
+    {
+        if constexpr (j == 0)
+            return *driver.follower;
+        else if constexpr (j == 1)
+            return *b.outputPair.unbypassed;
+        else
+            return *b.outputPair.follower;
+    }
+    template <int j> inline double before(double x) noexcept
+    {
+        if constexpr (j == 1)
+            return b.outputPair.unbypassed->inputFilter.processInput(x);
+        else
+            return x;
+    }
+    template <int j> inline double after(double y) noexcept
+    {
+        if constexpr (j == 0)
+            return tone.process(y);
+        else
+            return y;
+    }
+};
+
+// The input stage, first of every chain.
+inline double inputStageBefore(ChannelBlocks& b, double x) noexcept
+{
+    return b.inputStage.inputFilter.processInput(x);
+}
+inline double inputStageAfter(ChannelBlocks& b, double y) noexcept
+{
+    return b.inputStage.couplingFilter.processOutput(y);
 }
 
-struct Clean
+// Segment k of a chain whose segments 0 to 2 are its own and whose last
+// three are the Tail. The second stage has no input filter: the gain
+// network already carries the grid's input capacitance.
+template <class Tone, class Network> struct ThreeStageChain
 {
     static constexpr int count = 6;
     ChannelBlocks& b;
-    template <int k> inline double run(double x) noexcept
+    Network& network;
+    StagePair& driver;
+    BrightDivider& divider;
+    Tone& tone;
+
+    Tail<Tone> tail() noexcept { return Tail<Tone>{b, driver, tone}; }
+
+    template <int k> inline auto& stage() noexcept
     {
         if constexpr (k == 0)
-            return inputStage(b, x);
+            return b.inputStage;
         else if constexpr (k == 1)
-            return secondStage(b, b.cleanGainNetwork, x);
+            return b.secondStage;
         else if constexpr (k == 2)
-            return b.driverPair.processBypassedStage(b.cleanDivider.process(x));
+            return *driver.bypassed;
         else
-            return tail(b, b.driverPair, b.cleanToneStack, k - 3, x);
+            return tail().template stage<k - 3>();
+    }
+    template <int k> inline double before(double x) noexcept
+    {
+        if constexpr (k == 0)
+            return inputStageBefore(b, x);
+        else if constexpr (k == 1)
+            return network.process(x);
+        else if constexpr (k == 2)
+            return driver.bypassed->inputFilter.processInput(divider.process(x));
+        else
+            return tail().template before<k - 3>(x);
+    }
+    template <int k> inline double after(double y) noexcept
+    {
+        if constexpr (k == 0)
+            return inputStageAfter(b, y);
+        else if constexpr (k == 1)
+            return b.secondStage.couplingFilter.processOutput(y * b.secondStage.outputDivider);
+        else if constexpr (k == 2)
+            return y;
+        else
+            return tail().template after<k - 3>(y);
     }
 };
 
-struct Rhythm
+inline ThreeStageChain<CleanToneStack, CleanGainNetwork> cleanChain(ChannelBlocks& b) noexcept
 {
-    static constexpr int count = 6;
-    ChannelBlocks& b;
-    template <int k> inline double run(double x) noexcept
-    {
-        if constexpr (k == 0)
-            return inputStage(b, x);
-        else if constexpr (k == 1)
-            return secondStage(b, b.rhythmGainNetwork, x);
-        else if constexpr (k == 2)
-            return b.rhythmDriverPair.processBypassedStage(b.rhythmModeDivider->process(x));
-        else
-            return tail(b, b.rhythmDriverPair, b.rhythmToneStack, k - 3, x);
-    }
-};
+    return {b, b.cleanGainNetwork, b.driverPair, b.cleanDivider, b.cleanToneStack};
+}
 
-struct Lead
+inline ThreeStageChain<RhythmToneStack, RhythmGainNetwork> rhythmChain(ChannelBlocks& b) noexcept
+{
+    return {b, b.rhythmGainNetwork, b.rhythmDriverPair, *b.rhythmModeDivider, b.rhythmToneStack};
+}
+
+struct LeadChain
 {
     static constexpr int count = 7;
     ChannelBlocks& b;
-    template <int k> inline double run(double x) noexcept
+
+    Tail<LeadToneStack> tail() noexcept { return Tail<LeadToneStack>{b, b.driverPair, b.leadToneStack}; }
+
+    template <int k> inline auto& stage() noexcept
     {
         if constexpr (k == 0)
-            return inputStage(b, x);
+            return b.inputStage;
+        else if constexpr (k == 1)
+            return b.leadSecondStage;
+        else if constexpr (k == 2)
+            return b.leadThirdStage;
+        else if constexpr (k == 3)
+            return *b.driverPair.bypassed;
+        else
+            return tail().template stage<k - 4>();
+    }
+    template <int k> inline double before(double x) noexcept
+    {
+        if constexpr (k == 0)
+            return inputStageBefore(b, x);
+        else if constexpr (k == 1)
+            return b.leadGainNetwork.process(x);
+        else if constexpr (k == 2)
+            return b.leadThirdStage.inputFilter.processInput(x);
+        else if constexpr (k == 3)
+            return b.driverPair.bypassed->inputFilter.processInput(x);
+        else
+            return tail().template before<k - 4>(x);
+    }
+    template <int k> inline double after(double y) noexcept
+    {
+        if constexpr (k == 0)
+            return inputStageAfter(b, y);
         else if constexpr (k == 1)
         {
-            TGSBypassedCathode& s = b.leadSecondStage;
-            const double y = s.processSample(b.leadGainNetwork.process(x)) * s.outputDivider;
             // The coupling filter keeps its own output; the next grid sees
             // the share of the 1 MOhm load under the 470 kOhm series resistor.
-            return s.couplingFilter.processOutput(y) * 0.6802721088435374;
+            TGSBypassedCathode& s = b.leadSecondStage;
+            return s.couplingFilter.processOutput(y * s.outputDivider) * 0.6802721088435374;
         }
         else if constexpr (k == 2)
         {
             TGSUnbypassedCathode& s = b.leadThirdStage;
-            const double y = s.processSample(s.inputFilter.processInput(x)) * s.outputDivider;
-            return s.plateFilter.processInput(s.couplingFilter.processOutput(y));
+            return s.plateFilter.processInput(s.couplingFilter.processOutput(y * s.outputDivider));
         }
         else if constexpr (k == 3)
-            return b.driverPair.processBypassedStage(x);
+            return y;
         else
-            return tail(b, b.driverPair, b.leadToneStack, k - 4, x);
+            return tail().template after<k - 4>(y);
     }
 };
 
-template <class Chain, size_t... k>
-inline double runPlain(Chain c, double x, std::index_sequence<k...>) noexcept
+// Segment k on one inner sample.
+template <int k, class Chain> inline double runSegment(Chain& c, double x) noexcept
 {
-    ((x = c.template run<static_cast<int>(k)>(x)), ...);
+    return c.template after<k>(c.template stage<k>().processSample(c.template before<k>(x)));
+}
+
+// Segment k of two chains of the same kind on one inner sample each.
+template <int k, class Chain>
+inline void runSegmentPair(Chain& c0, Chain& c1, double& x0, double& x1) noexcept
+{
+    auto& s0 = c0.template stage<k>();
+    auto& s1 = c1.template stage<k>();
+    const double u0 = c0.template before<k>(x0);
+    const double u1 = c1.template before<k>(x1);
+    double y0, y1;
+    std::remove_reference_t<decltype(s0)>::processPair(s0, s1, u0, u1, y0, y1);
+    x0 = c0.template after<k>(y0);
+    x1 = c1.template after<k>(y1);
+}
+
+template <class Chain, size_t... k>
+inline double runPlain(Chain& c, double x, std::index_sequence<k...>) noexcept
+{
+    ((x = runSegment<static_cast<int>(k)>(c, x)), ...);
     return x;
 }
 
@@ -249,74 +347,72 @@ template <class Chain> inline double runPlain(Chain c, double x) noexcept
     return runPlain(c, x, std::make_index_sequence<Chain::count>{});
 }
 
-// Segment s on v[n], if inner sample n exists.
-template <int N, int s, class Chain> inline void applyAt(Chain& c, double* v, int n) noexcept
+// One step of the skew: apply(segment, n) for every segment whose inner
+// sample n = t - segment exists, the last segment first.
+template <int N, int K, class Apply, size_t... k>
+inline void skewStep(Apply& apply, int t, std::index_sequence<k...>) noexcept
 {
-    if (n >= 0 && n < N)
-        v[n] = c.template run<s>(v[n]);
-}
-
-// One step of the skew for any number of independent chains.
-template <int N, class Chains, size_t... k>
-inline void step(Chains& chains, double** v, int t, std::index_sequence<k...>) noexcept
-{
-    constexpr int K = std::tuple_element_t<0, Chains>::count;
-    std::apply(
-        [&](auto&... c) noexcept
+    (
+        [&](auto segment) noexcept
         {
-            (
-                [&](auto seg) noexcept
-                {
-                    constexpr int s = K - 1 - static_cast<int>(decltype(seg)::value);
-                    int i = 0;
-                    ((applyAt<N, s>(c, v[i++], t - s)), ...);
-                }(std::integral_constant<size_t, k>{}),
-                ...);
-        },
-        chains);
+            const int n = t - decltype(segment)::value;
+            if (n >= 0 && n < N)
+                apply(segment, n);
+        }(std::integral_constant<int, K - 1 - static_cast<int>(k)>{}),
+        ...);
 }
 
-// The chains (all of the same kind) over N inner samples each, skewed and
-// interleaved segment by segment.
-template <int N, class... Chain> inline void runSkewed(double** v, Chain... chain) noexcept
+template <int N, int K, class Apply> inline void runSkewed(Apply apply) noexcept
 {
-    using Kind = std::tuple_element_t<0, std::tuple<Chain...>>;
-    std::tuple<Chain...> chains{chain...};
 #pragma GCC unroll 16
-    for (int t = 0; t < N + Kind::count - 1; ++t)
-        step<N>(chains, v, t, std::make_index_sequence<Kind::count>{});
+    for (int t = 0; t < N + K - 1; ++t)
+        skewStep<N, K>(apply, t, std::make_index_sequence<K>{});
+}
+
+// A chain over the N inner samples v, skewed.
+template <int N, class Chain> inline void runSkewed(Chain c, double* v) noexcept
+{
+    runSkewed<N, Chain::count>([&](auto segment, int n) noexcept
+                               { v[n] = runSegment<decltype(segment)::value>(c, v[n]); });
+}
+
+// Two chains of the same kind over N inner samples each, skewed, each
+// segment of both at once.
+template <int N, class Chain> inline void runSkewedPair(Chain c0, Chain c1, double* v0, double* v1) noexcept
+{
+    runSkewed<N, Chain::count>([&](auto segment, int n) noexcept
+                               { runSegmentPair<decltype(segment)::value>(c0, c1, v0[n], v1[n]); });
 }
 } // namespace zrv4_chains
 
 inline double ZRV4::processClean(double x) noexcept
 {
-    return zrv4_chains::runPlain(zrv4_chains::Clean{*blocks}, x);
+    return zrv4_chains::runPlain(zrv4_chains::cleanChain(*blocks), x);
 }
 
 inline double ZRV4::processRhythm(double x) noexcept
 {
-    return zrv4_chains::runPlain(zrv4_chains::Rhythm{*blocks}, x);
+    return zrv4_chains::runPlain(zrv4_chains::rhythmChain(*blocks), x);
 }
 
 inline double ZRV4::processLead(double x) noexcept
 {
-    return zrv4_chains::runPlain(zrv4_chains::Lead{*blocks}, x);
+    return zrv4_chains::runPlain(zrv4_chains::LeadChain{*blocks}, x);
 }
 
 template <int N> inline void ZRV4::processChainSkewed(double* v) noexcept
 {
     using namespace zrv4_chains;
-    double* inner[1] = {v};
     switch (selectedChannel)
     {
     case clean:
-        runSkewed<N>(inner, Clean{*blocks});
+        runSkewed<N>(cleanChain(*blocks), v);
         break;
     case rhythm:
-        runSkewed<N>(inner, Rhythm{*blocks});
+        runSkewed<N>(rhythmChain(*blocks), v);
         break;
     case lead:
-        runSkewed<N>(inner, Lead{*blocks});
+        runSkewed<N>(LeadChain{*blocks}, v);
         break;
     default:
         break;
@@ -413,17 +509,18 @@ inline void ZRV4::tickPair(ZRV4& l, ZRV4& r, double vl, double vr, double& yl, d
     double il[N], ir[N];
     l.stages.upsample<S>(vl, il);
     r.stages.upsample<S>(vr, ir);
-    double* v[2] = {il, ir};
+    ChannelBlocks& bl = *l.blocks;
+    ChannelBlocks& br = *r.blocks;
     switch (l.selectedChannel)
     {
     case clean:
-        runSkewed<N>(v, Clean{*l.blocks}, Clean{*r.blocks});
+        runSkewedPair<N>(cleanChain(bl), cleanChain(br), il, ir);
         break;
     case rhythm:
-        runSkewed<N>(v, Rhythm{*l.blocks}, Rhythm{*r.blocks});
+        runSkewedPair<N>(rhythmChain(bl), rhythmChain(br), il, ir);
         break;
     case lead:
-        runSkewed<N>(v, Lead{*l.blocks}, Lead{*r.blocks});
+        runSkewedPair<N>(LeadChain{bl}, LeadChain{br}, il, ir);
         break;
     default:
         break;
@@ -435,7 +532,8 @@ inline void ZRV4::tickPair(ZRV4& l, ZRV4& r, double vl, double vr, double& yl, d
 inline void ZRV4::processStereo(ZRV4& left, ZRV4& right, double x0, double x1, double& y0,
                                 double& y1) noexcept
 {
-    if (left.factor != right.factor || left.selectedChannel != right.selectedChannel || &left == &right)
+    if (left.factor != right.factor || left.selectedChannel != right.selectedChannel || &left == &right ||
+        !left.blocks || !right.blocks || !left.blocks->sharesTablesWith(*right.blocks))
     {
         y0 = left.processSample(x0);
         y1 = right.processSample(x1);

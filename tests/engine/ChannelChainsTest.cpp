@@ -393,6 +393,69 @@ TEST(ChannelChains, StereoPairEqualsTwoSeparateEngines)
     EXPECT_TRUE(sameBits(a1, b1));
 }
 
+// Paired stereo must stay exact where the two lanes part ways: grids
+// driven into conduction on one side only, tables left on one side, each
+// Rhythm mode against the other, every factor, and an engine built from
+// scratch next to a copy of the prototype (separate tables).
+TEST(ChannelChains, HotStereoPairEqualsTwoSeparateEngines)
+{
+    const struct
+    {
+        float channel;
+        float leftMode, rightMode;
+    } chains[] = {{0.0f, 0.0f, 0.0f}, {0.5f, 0.0f, 1.0f}, {0.5f, 1.0f, 0.0f}, {1.0f, 0.0f, 0.0f}};
+    for (const auto& chain : chains)
+        for (unsigned factor : {2u, 4u, 8u})
+        {
+            ZRV4 left(true), right(true), aloneLeft(true), aloneRight(true);
+            for (ZRV4* e : {&left, &right, &aloneLeft, &aloneRight})
+            {
+                applyDefaults(*e, chain.channel);
+                e->setOversampling(factor);
+                e->setInputLevel(1.0f);
+            }
+            for (ZRV4* e : {&left, &aloneLeft})
+                e->setRhythmMode(chain.leftMode);
+            for (ZRV4* e : {&right, &aloneRight})
+                e->setRhythmMode(chain.rightMode);
+            // Left: loud noise with spikes far beyond full scale; right: a
+            // quiet sine, so one lane leaves the tables while the other stays.
+            std::vector<double> x0 = noise(900, 90 + factor, 1.0);
+            for (size_t n = 100; n < x0.size(); n += 97)
+                x0[n] = n % 2 ? 40.0 : -40.0;
+            const std::vector<double> x1 = sine(900, 330.0, 0.05);
+            std::vector<double> a0, a1, b0, b1;
+            for (size_t n = 0; n < x0.size(); ++n)
+            {
+                double y0, y1;
+                ZRV4::processStereo(left, right, x0[n], x1[n], y0, y1);
+                a0.push_back(y0);
+                a1.push_back(y1);
+                b0.push_back(aloneLeft.processSample(x0[n]));
+                b1.push_back(aloneRight.processSample(x1[n]));
+            }
+            EXPECT_TRUE(sameBits(a0, b0)) << "channel " << chain.channel << " x" << factor;
+            EXPECT_TRUE(sameBits(a1, b1)) << "channel " << chain.channel << " x" << factor;
+        }
+
+    ZRV4 scratch(ZRV4::FromScratch{}), copy(true), aloneScratch(ZRV4::FromScratch{}), aloneCopy(true);
+    for (ZRV4* e : {&scratch, &copy, &aloneScratch, &aloneCopy})
+        applyDefaults(*e, 1.0f);
+    const std::vector<double> x0 = noise(600, 95), x1 = noise(600, 96);
+    std::vector<double> a0, a1, b0, b1;
+    for (size_t n = 0; n < x0.size(); ++n)
+    {
+        double y0, y1;
+        ZRV4::processStereo(scratch, copy, x0[n], x1[n], y0, y1);
+        a0.push_back(y0);
+        a1.push_back(y1);
+        b0.push_back(aloneScratch.processSample(x0[n]));
+        b1.push_back(aloneCopy.processSample(x1[n]));
+    }
+    EXPECT_TRUE(sameBits(a0, b0));
+    EXPECT_TRUE(sameBits(a1, b1));
+}
+
 // Hosts create instances from several threads at once. Run alone (as ctest
 // does), this is the first use of the prototype in the process: it is built
 // once, and every instance is the same settled engine reading the same
