@@ -36,6 +36,29 @@ double thdAt(float channel, float gain, double amplitude)
     const std::vector<double> y = run(engine, sine(11025 + 4410, 1000.0, amplitude));
     return thd(y, 4410, 1000.0);
 }
+// A stereo pair next to the same two engines run one by one: processStereo
+// on the pair, processSample on the others, over samples from..to.
+struct PairAndAlone
+{
+    PairAndAlone(ZRV4& l, ZRV4& r, ZRV4& al, ZRV4& ar) : left(l), right(r), aloneLeft(al), aloneRight(ar) {}
+
+    ZRV4 &left, &right, &aloneLeft, &aloneRight;
+    std::vector<double> paired[2], alone[2];
+
+    void run(const std::vector<double>& x0, const std::vector<double>& x1, size_t from, size_t to)
+    {
+        for (size_t n = from; n < to; ++n)
+        {
+            double y0, y1;
+            ZRV4::processStereo(left, right, x0[n], x1[n], y0, y1);
+            paired[0].push_back(y0);
+            paired[1].push_back(y1);
+            alone[0].push_back(aloneLeft.processSample(x0[n]));
+            alone[1].push_back(aloneRight.processSample(x1[n]));
+        }
+    }
+    bool same() const { return sameBits(paired[0], alone[0]) && sameBits(paired[1], alone[1]); }
+};
 } // namespace
 
 // A copy of the per-process prototype must be exactly what building,
@@ -361,36 +384,23 @@ TEST(ChannelChains, StereoPairEqualsTwoSeparateEngines)
     for (ZRV4* e : {&left, &right, &aloneLeft, &aloneRight})
         applyDefaults(*e, 1.0f);
     const std::vector<double> x0 = noise(1200, 60), x1 = sine(1200, 440.0, 0.3);
-    std::vector<double> a0, a1, b0, b1;
-    const auto runPair = [&](size_t from, size_t to)
-    {
-        for (size_t n = from; n < to; ++n)
-        {
-            double y0, y1;
-            ZRV4::processStereo(left, right, x0[n], x1[n], y0, y1);
-            a0.push_back(y0);
-            a1.push_back(y1);
-            b0.push_back(aloneLeft.processSample(x0[n]));
-            b1.push_back(aloneRight.processSample(x1[n]));
-        }
-    };
-    runPair(0, 300);
+    PairAndAlone pair(left, right, aloneLeft, aloneRight);
+    pair.run(x0, x1, 0, 300);
     for (ZRV4* e : {&left, &aloneLeft}) // different channels: not interleaved
         e->setChannel(0.0f);
-    runPair(300, 600);
+    pair.run(x0, x1, 300, 600);
     for (ZRV4* e : {&right, &aloneRight})
         e->setChannel(0.0f);
     for (ZRV4* e : {&left, &right, &aloneLeft, &aloneRight})
         e->setOversampling(8);
-    runPair(600, 900);
+    pair.run(x0, x1, 600, 900);
     for (ZRV4* e : {&left, &right, &aloneLeft, &aloneRight})
     {
         e->setChannel(0.5f);
         e->setOversampling(2);
     }
-    runPair(900, 1200);
-    EXPECT_TRUE(sameBits(a0, b0));
-    EXPECT_TRUE(sameBits(a1, b1));
+    pair.run(x0, x1, 900, 1200);
+    EXPECT_TRUE(pair.same());
 }
 
 // Paired stereo must stay exact where the two lanes part ways: grids
@@ -423,37 +433,17 @@ TEST(ChannelChains, HotStereoPairEqualsTwoSeparateEngines)
             std::vector<double> x0 = noise(900, 90 + factor, 1.0);
             for (size_t n = 100; n < x0.size(); n += 97)
                 x0[n] = n % 2 ? 40.0 : -40.0;
-            const std::vector<double> x1 = sine(900, 330.0, 0.05);
-            std::vector<double> a0, a1, b0, b1;
-            for (size_t n = 0; n < x0.size(); ++n)
-            {
-                double y0, y1;
-                ZRV4::processStereo(left, right, x0[n], x1[n], y0, y1);
-                a0.push_back(y0);
-                a1.push_back(y1);
-                b0.push_back(aloneLeft.processSample(x0[n]));
-                b1.push_back(aloneRight.processSample(x1[n]));
-            }
-            EXPECT_TRUE(sameBits(a0, b0)) << "channel " << chain.channel << " x" << factor;
-            EXPECT_TRUE(sameBits(a1, b1)) << "channel " << chain.channel << " x" << factor;
+            PairAndAlone pair(left, right, aloneLeft, aloneRight);
+            pair.run(x0, sine(900, 330.0, 0.05), 0, x0.size());
+            EXPECT_TRUE(pair.same()) << "channel " << chain.channel << " x" << factor;
         }
 
     ZRV4 scratch(ZRV4::FromScratch{}), copy(true), aloneScratch(ZRV4::FromScratch{}), aloneCopy(true);
     for (ZRV4* e : {&scratch, &copy, &aloneScratch, &aloneCopy})
         applyDefaults(*e, 1.0f);
-    const std::vector<double> x0 = noise(600, 95), x1 = noise(600, 96);
-    std::vector<double> a0, a1, b0, b1;
-    for (size_t n = 0; n < x0.size(); ++n)
-    {
-        double y0, y1;
-        ZRV4::processStereo(scratch, copy, x0[n], x1[n], y0, y1);
-        a0.push_back(y0);
-        a1.push_back(y1);
-        b0.push_back(aloneScratch.processSample(x0[n]));
-        b1.push_back(aloneCopy.processSample(x1[n]));
-    }
-    EXPECT_TRUE(sameBits(a0, b0));
-    EXPECT_TRUE(sameBits(a1, b1));
+    PairAndAlone pair(scratch, copy, aloneScratch, aloneCopy);
+    pair.run(noise(600, 95), noise(600, 96), 0, 600);
+    EXPECT_TRUE(pair.same());
 }
 
 // Hosts create instances from several threads at once. Run alone (as ctest
