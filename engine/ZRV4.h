@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <tuple>
+#include <type_traits>
 #include <utility>
 
 // Per-sample entry points inline everything they call: the tick, the chain
