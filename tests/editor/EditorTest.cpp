@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "editor/ZRV4_GUI.h"
+#include "tests/MissingResource.h"
 #include "tests/editor/TestScreen.h"
 #include "toolkit/CAnimKnob.h"
 #include "toolkit/CFrame.h"
@@ -173,7 +174,7 @@ protected:
     void SetUp() override
     {
         if (!screen.available())
-            GTEST_SKIP() << "no X display with the XTest extension can be opened (run under xvfb-run)";
+            SKIP_OR_FAIL_WITHOUT("an X display with the XTest extension (run under xvfb-run)");
         automation.clear();
         effect = VSTPluginMain(hostCallback);
         ASSERT_NE(effect, nullptr);

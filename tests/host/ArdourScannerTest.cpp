@@ -1,7 +1,9 @@
 // Ardour's own VST 2.4 scanner must accept our module. The scanner loads the
 // module, instantiates the effect and writes what it found into a cache file
-// under $XDG_CACHE_HOME (or $HOME/.cache)/ardour7/vst/; both its output and
+// under $XDG_CACHE_HOME (or $HOME/.cache)/ardourN/vst/; both its output and
 // that file are checked.
+#include "tests/MissingResource.h"
+
 #include <gtest/gtest.h>
 
 #include <dirent.h>
@@ -20,7 +22,28 @@
 
 namespace
 {
-const char* const scanner = "/usr/lib/ardour7/ardour-vst-scanner";
+// The scanner as Debian's ardour package installed it, in a folder named for
+// Ardour's major version; empty when the package or the program is missing.
+std::string installedScanner()
+{
+    FILE* pipe = popen("dpkg -L ardour 2>/dev/null", "r");
+    if (pipe == nullptr)
+        return {};
+    const std::string name = "/ardour-vst-scanner";
+    std::string found;
+    char line[4096];
+    while (fgets(line, sizeof line, pipe))
+    {
+        std::string path = line;
+        while (!path.empty() && (path.back() == '\n' || path.back() == '\r'))
+            path.pop_back();
+        if (path.size() > name.size() && path.compare(path.size() - name.size(), name.size(), name) == 0 &&
+            access(path.c_str(), X_OK) == 0)
+            found = path;
+    }
+    pclose(pipe);
+    return found;
+}
 
 void findFiles(const std::string& dir, const std::string& suffix, std::vector<std::string>& found)
 {
@@ -58,14 +81,16 @@ std::map<std::string, std::string> attributes(const std::string& element)
 
 TEST(ArdourScanner, AcceptsTheModule)
 {
-    if (access(scanner, X_OK) != 0)
-        GTEST_SKIP() << "Ardour's scanner is not installed";
+    const std::string scanner = installedScanner();
+    if (scanner.empty())
+        SKIP_OR_FAIL_WITHOUT("Ardour's VST scanner (Debian package ardour)");
+    const std::string libraries = scanner.substr(0, scanner.rfind('/'));
 
     char dirTemplate[] = "/tmp/zrv4-scan-XXXXXX";
     ASSERT_NE(mkdtemp(dirTemplate), nullptr);
     const std::string home = dirTemplate;
     const std::string command = "env HOME='" + home + "' XDG_CACHE_HOME='" + home + "/.cache' " +
-                                "LD_LIBRARY_PATH=/usr/lib/ardour7 timeout 300 " + scanner + " -v -f '" +
+                                "LD_LIBRARY_PATH='" + libraries + "' timeout 300 '" + scanner + "' -v -f '" +
                                 ZRV4_MODULE + "' 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     ASSERT_NE(pipe, nullptr);

@@ -2,14 +2,19 @@
 // several modules by FAKE_VARIANT:
 //   1 normal, exports VSTPluginMain     2 exports main only
 //   3 entry point returns null          4 record with a wrong magic
-//   5 exports no entry point
+//   5 exports no entry point            6 normal, holds its first block
+// Variant 6 lets a test stop its host at a known point: the first process call
+// creates the file $FAKE_HOLD_FILE names and waits there for SIGTERM or SIGINT.
 // The effect logs the opcodes it receives into fakeLog(), asks the host
 // callback for its version, rate, block size and capabilities when opened,
 // and on setParameter tells the host of the change as an editor would
 // (begin edit, automate, end edit).
 #include "vst/aeffectx.h"
 
+#include <signal.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -105,9 +110,34 @@ float getParameter(AEffect* e, VstInt32 index)
     return fakeOf(e)->values[index];
 }
 
+[[maybe_unused]] void holdFirstBlock()
+{
+    static bool held = false;
+    const char* marker = std::getenv("FAKE_HOLD_FILE");
+    if (held || marker == nullptr)
+        return;
+    held = true;
+    // The signals stay blocked from before the marker exists until sigsuspend,
+    // so one sent as soon as the marker appears cannot be missed.
+    sigset_t stop, previous;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTERM);
+    sigaddset(&stop, SIGINT);
+    pthread_sigmask(SIG_BLOCK, &stop, &previous);
+    if (FILE* f = std::fopen(marker, "w"))
+        std::fclose(f);
+    sigset_t waiting = previous;
+    sigdelset(&waiting, SIGTERM);
+    sigdelset(&waiting, SIGINT);
+    sigsuspend(&waiting);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+}
+
 // Output = 2 x input, per channel.
 void processReplacing(AEffect*, float** in, float** out, VstInt32 frames)
 {
+    if (FAKE_VARIANT == 6)
+        holdFirstBlock();
     for (int c = 0; c < 2; ++c)
         for (VstInt32 i = 0; i < frames; ++i)
             out[c][i] = 2.0f * in[c][i];

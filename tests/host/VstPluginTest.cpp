@@ -1,4 +1,5 @@
 #include "host/VstPlugin.h"
+#include "tests/MissingResource.h"
 
 #include <gtest/gtest.h>
 
@@ -238,7 +239,7 @@ TEST_P(ThirdPartyPlugin, LoadsReportsProcessesAndCloses)
 {
     const std::string path = std::string("/usr/lib/vst/") + GetParam();
     if (!exists(path))
-        GTEST_SKIP() << path << " is not installed";
+        SKIP_OR_FAIL_WITHOUT(path << " (Debian package dpf-plugins-vst)");
     std::string error;
     VstPlugin::HostSettings settings;
     settings.sampleRate = 48000.0f;

@@ -4,6 +4,7 @@
 // The test runs its own X server (Xvfb), so that no other test moving the
 // shared pointer at the same time can steal its clicks.
 #include "host/VstPlugin.h"
+#include "tests/MissingResource.h"
 
 #include <gtest/gtest.h>
 
@@ -38,7 +39,7 @@ class PrivateXServer
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten",
-                   "tcp", static_cast<char*>(nullptr));
+                   "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -99,12 +100,12 @@ class EditorHost : public ::testing::Test
     void SetUp() override
     {
         if (!serverRunning)
-            GTEST_SKIP() << "Xvfb could not be started";
+            SKIP_OR_FAIL_WITHOUT("Xvfb (it could not be started)");
         if (!(display = XOpenDisplay(nullptr)))
-            GTEST_SKIP() << "the private X server cannot be reached";
+            SKIP_OR_FAIL_WITHOUT("a connection to the private X server");
         int event, error, major, minor;
         if (!XTestQueryExtension(display, &event, &error, &major, &minor))
-            GTEST_SKIP() << "the X server has no XTest extension";
+            SKIP_OR_FAIL_WITHOUT("the XTest extension of the private X server");
         std::string message;
         plugin = VstPlugin::load(ZRV4_MODULE, message);
         ASSERT_NE(plugin, nullptr) << message;
