@@ -1,40 +1,14 @@
 #include "engine/ZRV4.h"
 #include "engine/OversamplingStages.h"
+#include "tests/engine/EngineSignals.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <limits>
-#include <random>
 #include <vector>
 
-namespace
-{
-std::vector<double> noise(int count, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> uniform(-0.5, 0.5);
-    std::vector<double> x(count);
-    for (double& s : x)
-        s = uniform(random);
-    return x;
-}
-
-std::vector<double> run(ZRV4& engine, const std::vector<double>& x)
-{
-    std::vector<double> y;
-    y.reserve(x.size());
-    for (double s : x)
-        y.push_back(engine.processSample(s));
-    return y;
-}
-
-bool sameBits(const std::vector<double>& a, const std::vector<double>& b)
-{
-    return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(double)) == 0;
-}
-} // namespace
+using namespace engine_signals;
 
 TEST(ZRV4, NewEngineHasItsInitialSettings)
 {
@@ -111,34 +85,47 @@ TEST(ZRV4, OversamplingAcceptsOnlyTwoFourAndEight)
     EXPECT_EQ(engine.oversamplingFactor(), 2u);
 }
 
-// setOversampling(8) followed by setOversampling(4) leaves every state and
-// coefficient as it was: the engine continues exactly like one never switched.
+// A detour through another factor, or another rate, leaves every tube and
+// tone state as it was and restores the coefficients: in every channel the
+// engine goes on bit for bit like one never switched.
 TEST(ZRV4, FactorRoundTripKeepsStates)
 {
-    ZRV4 switched(true), steady(true);
-    const std::vector<double> first = noise(2000, 1), second = noise(2000, 2);
-    EXPECT_TRUE(sameBits(run(switched, first), run(steady, first)));
-    switched.setOversampling(8);
-    switched.setOversampling(4);
-    EXPECT_TRUE(sameBits(run(switched, second), run(steady, second)));
+    for (float channel : {0.0f, 0.5f, 1.0f})
+        for (unsigned detour : {2u, 8u})
+        {
+            ZRV4 switched(true), steady(true);
+            applyDefaults(switched, channel);
+            applyDefaults(steady, channel);
+            const std::vector<double> first = noise(2000, 1), second = noise(2000, 2);
+            EXPECT_TRUE(sameBits(run(switched, first), run(steady, first)));
+            switched.setOversampling(detour);
+            switched.setOversampling(4);
+            EXPECT_TRUE(sameBits(run(switched, second), run(steady, second)))
+                << "channel " << channel << ", detour " << detour;
+        }
 }
 
 TEST(ZRV4, RateChangesKeepStatesAndRefuseNonsense)
 {
-    ZRV4 changed(true), steady(true);
-    const std::vector<double> first = noise(1000, 5), second = noise(1000, 6);
-    run(changed, first);
-    run(steady, first);
-    changed.setSampleRate(96000.0f);
-    EXPECT_EQ(changed.sampleRate(), 96000.0);
-    for (float bad :
-         {0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
+    for (float channel : {0.0f, 0.5f, 1.0f})
     {
-        changed.setSampleRate(bad);
+        ZRV4 changed(true), steady(true);
+        applyDefaults(changed, channel);
+        applyDefaults(steady, channel);
+        const std::vector<double> first = noise(1000, 5), second = noise(1000, 6);
+        run(changed, first);
+        run(steady, first);
+        changed.setSampleRate(96000.0f);
         EXPECT_EQ(changed.sampleRate(), 96000.0);
+        for (float bad :
+             {0.0f, -48000.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
+        {
+            changed.setSampleRate(bad);
+            EXPECT_EQ(changed.sampleRate(), 96000.0);
+        }
+        changed.setSampleRate(44100.0f);
+        EXPECT_TRUE(sameBits(run(changed, second), run(steady, second))) << "channel " << channel;
     }
-    changed.setSampleRate(44100.0f);
-    EXPECT_TRUE(sameBits(run(changed, second), run(steady, second)));
 }
 
 TEST(ZRV4, LevelsFollowTheirLaw)
@@ -155,11 +142,13 @@ TEST(ZRV4, LevelsFollowTheirLaw)
 }
 
 // The copy made for the second channel of a stereo effect must sound exactly
-// like its source.
+// like its source: same tube and tone states, coefficients of the source's
+// rate and controls, in every channel and at every factor.
 TEST(ZRV4, CopyEqualsItsSource)
 {
     ZRV4 source(true);
     source.setSampleRate(48000.0f);
+    applyAll(source, 0.0f, 0.3f);
     source.setInputLevel(0.6f);
     source.setOutputLevel(0.4f);
     ZRV4 copy(source);
@@ -169,12 +158,16 @@ TEST(ZRV4, CopyEqualsItsSource)
     EXPECT_EQ(copy.inputGain(), source.inputGain());
     EXPECT_EQ(copy.outputGain(), source.outputGain());
     for (unsigned factor : {4u, 8u, 2u})
-    {
-        source.setOversampling(factor);
-        copy.setOversampling(factor);
-        const std::vector<double> x = noise(1500, factor);
-        EXPECT_TRUE(sameBits(run(source, x), run(copy, x))) << "factor " << factor;
-    }
+        for (float channel : {1.0f, 0.5f, 0.0f})
+        {
+            for (ZRV4* e : {&source, &copy})
+            {
+                e->setOversampling(factor);
+                e->setChannel(channel);
+            }
+            const std::vector<double> x = noise(1500, factor);
+            EXPECT_TRUE(sameBits(run(source, x), run(copy, x))) << "factor " << factor << ", channel " << channel;
+        }
 }
 
 // A NaN or infinite sample from the host must not poison the recursive
