@@ -340,12 +340,12 @@ TEST_F(EffectTest, ModeSequencesWithBypass)
     set(kBypass, 0.0f);
     EXPECT_EQ(fx->getProcessMode(), 2);
 
-    // A Plugin Mode other than 0 or 1 bypasses even with Bypass off, until
-    // a 0 or 1 arrives.
+    // A Plugin Mode other than 0 or 1 bypasses with Bypass off; Bypass off,
+    // sent again, returns to the last 0 or 1 (1: stereo); a 0 gives mono.
     set(kPluginMode, 0.5f);
     EXPECT_EQ(fx->getProcessMode(), 0);
     set(kBypass, 0.0f);
-    EXPECT_EQ(fx->getProcessMode(), 1 + static_cast<int>(fx->getSavedPluginMode()));
+    EXPECT_EQ(fx->getProcessMode(), 2);
     set(kPluginMode, 0.0f);
     EXPECT_EQ(fx->getProcessMode(), 1);
 }
