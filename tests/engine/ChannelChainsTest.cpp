@@ -63,6 +63,7 @@ struct PairAndAlone
 
 // A copy of the per-process prototype must be exactly what building,
 // tabulating, wiring and warming up from nothing gives, in every channel.
+// Blind to a fault in the build both share: the golden rendering covers that.
 TEST(ChannelChains, PrototypeCopyIsBitIdenticalToABuildFromScratch)
 {
     ZRV4 scratch(ZRV4::FromScratch{});
@@ -109,6 +110,7 @@ TEST(ChannelChains, EngineCopyContinuesLikeItsSource)
               source.circuit()->leadToneStack.targetControls());
 }
 
+// What Mode on sounds like is the golden rendering's to check.
 TEST(ChannelChains, ModeRhythmChangesOnlyTheRhythmChain)
 {
     ZRV4 on(true), off(true);
@@ -336,7 +338,8 @@ TEST(ChannelChains, SilenceGivesSilence)
 // The skewed chains of the tick must give exactly the plain form: every
 // channel, both Rhythm modes, every factor, with loud input (grids conduct,
 // so the coupling filters are loaded from the next segment) and a control
-// change in the middle (glides).
+// change in the middle (glides). Blind to a fault in the stages, networks and
+// tone stacks both forms run: the golden rendering covers those.
 TEST(ChannelChains, SkewedChainsEqualThePlainFormBitForBit)
 {
     const struct
@@ -378,6 +381,7 @@ TEST(ChannelChains, SkewedChainsEqualThePlainFormBitForBit)
 
 // Two engines processed side by side give exactly what each gives alone,
 // whether their chains are interleaved (same channel and factor) or not.
+// Blind to a fault in the chain every engine runs alone: see the golden rendering.
 TEST(ChannelChains, StereoPairEqualsTwoSeparateEngines)
 {
     ZRV4 left(true), right(true), aloneLeft(true), aloneRight(true);
@@ -406,7 +410,8 @@ TEST(ChannelChains, StereoPairEqualsTwoSeparateEngines)
 // Paired stereo must stay exact where the two lanes part ways: grids
 // driven into conduction on one side only, tables left on one side, each
 // Rhythm mode against the other, every factor, and an engine built from
-// scratch next to a copy of the prototype (separate tables).
+// scratch next to a copy of the prototype (separate tables). Blind, like the
+// test above, to a fault in the engine alone.
 TEST(ChannelChains, HotStereoPairEqualsTwoSeparateEngines)
 {
     const struct
