@@ -18,6 +18,11 @@ constexpr const char* effectName = "ZRV4 1.0.0";
 constexpr const char* vendorName = "Tolvane Amps";
 constexpr const char* initName = "Init";
 
+// Hosts size parameter name buffers by the 8 bytes of the interface or by
+// what Linux plug-in frameworks commonly allow; every name fits the latter.
+constexpr size_t nameLength = 15;
+constexpr size_t labelLength = kVstMaxShortLabelLen - 1;
+
 } // namespace
 
 VST_ZRV4::VST_ZRV4(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, programCount, kNumParameters)
@@ -33,11 +38,7 @@ VST_ZRV4::VST_ZRV4(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 
 
     programs.reset(new ProgramRecord[numPrograms]);
     for (VstInt32 p = 0; p < numPrograms; ++p)
-    {
-        for (VstInt32 i = 0; i < kNumParameters; ++i)
-            programs[p].values[i] = ParameterTable::info(i).defaultValue;
         vstStrncpy(programs[p].name, initName, kVstMaxProgNameLen - 1);
-    }
     setProgram(0);
 
     editorHost.reset(new VstEditorHost(*this));
@@ -74,8 +75,6 @@ void VST_ZRV4::setParameter(VstInt32 index, float value)
     if (!ParameterTable::isValid(index))
         return;
     core.setParameter(index, value);
-    if (programs && curProgram >= 0 && curProgram < numPrograms)
-        programs[curProgram].values[index] = core.getParameter(index);
     if (index == kOversampling)
         announceLatency();
 }
@@ -109,7 +108,7 @@ void VST_ZRV4::getParameterLabel(VstInt32 index, char* label)
     if (!ParameterTable::isValid(index))
         return;
     vstStrncpy(label, ParameterTable::label(index, core.getParameter(index), core.requestedFactor()),
-               kVstMaxLabelLen - 1);
+               labelLength);
 }
 
 void VST_ZRV4::getParameterDisplay(VstInt32 index, char* text)
@@ -121,17 +120,43 @@ void VST_ZRV4::getParameterDisplay(VstInt32 index, char* text)
 void VST_ZRV4::getParameterName(VstInt32 index, char* text)
 {
     if (ParameterTable::isValid(index))
-        vstStrncpy(text, ParameterTable::info(index).name, kVstMaxNameLen - 1);
+        vstStrncpy(text, ParameterTable::info(index).name, nameLength);
+}
+
+bool VST_ZRV4::getParameterProperties(VstInt32 index, VstParameterProperties* p)
+{
+    if (!ParameterTable::isValid(index))
+        return false;
+    std::memset(p, 0, sizeof(*p));
+    const ParameterInfo& info = ParameterTable::info(index);
+    vstStrncpy(p->label, info.name, kVstMaxLabelLen - 1);
+    vstStrncpy(p->shortLabel, info.shortLabel, kVstMaxShortLabelLen - 1);
+    if (ParameterTable::isSwitch(index))
+        p->flags |= kVstParameterIsSwitch;
+    if (const int positions = ParameterTable::positions(index))
+    {
+        // Integer i stands for the normalised value i / (positions - 1).
+        p->flags |= kVstParameterUsesIntegerMinMax | kVstParameterUsesIntStep;
+        p->minInteger = 0;
+        p->maxInteger = positions - 1;
+        p->stepInteger = 1;
+        p->largeStepInteger = 1;
+    }
+    p->flags |= kVstParameterSupportsDisplayCategory;
+    p->category = static_cast<int16_t>(static_cast<int>(info.group) + 1);
+    p->numParametersInCategory = static_cast<int16_t>(ParameterTable::groupSize(info.group));
+    vstStrncpy(p->categoryLabel, ParameterTable::groupName(info.group), kVstMaxCategLabelLen - 1);
+    return true;
 }
 
 void VST_ZRV4::setProgram(VstInt32 program)
 {
-    // The table has a single program; any other index is ignored.
+    // The table has a single program, whose values are the current ones: a
+    // program change sends them again. Any other index is ignored.
     if (program != 0 || !programs)
         return;
-    curProgram = program;
     for (VstInt32 index : ZRV4Effect::applyOrder)
-        setParameter(index, programs[curProgram].values[index]);
+        setParameter(index, core.getParameter(index));
 }
 
 void VST_ZRV4::setProgramName(char* name)

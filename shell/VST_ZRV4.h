@@ -28,6 +28,7 @@ class VST_ZRV4 : public AudioEffectX
     void getParameterLabel(VstInt32 index, char* label) override;
     void getParameterDisplay(VstInt32 index, char* text) override;
     void getParameterName(VstInt32 index, char* text) override;
+    bool getParameterProperties(VstInt32 index, VstParameterProperties* properties) override;
 
     void setProgram(VstInt32 program) override;
     void setProgramName(char* name) override;

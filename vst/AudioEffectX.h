@@ -19,6 +19,10 @@ class AudioEffectX : public AudioEffect
     {
         return false;
     }
+    virtual bool getParameterProperties(VstInt32 /*index*/, VstParameterProperties* /*properties*/)
+    {
+        return false;
+    }
     virtual bool getInputProperties(VstInt32 /*index*/, VstPinProperties* /*properties*/) { return false; }
     virtual bool getOutputProperties(VstInt32 /*index*/, VstPinProperties* /*properties*/) { return false; }
 

@@ -500,6 +500,30 @@ TEST_F(EditorTest, OpensAndClosesAHundredTimes)
     ASSERT_TRUE(open());
 }
 
+// Regression: host automation on another thread while the editor opened,
+// idled 0 to 3 times and closed moved controls that the close had freed.
+TEST_F(EditorTest, AutomationWhileTheEditorOpensAndCloses)
+{
+    parent = screen.createWindow(originX, originY, panelWidth, panelHeight);
+    std::atomic<bool> stop{false};
+    std::thread automation([&] {
+        for (int round = 0; !stop; ++round)
+            for (VstInt32 i = 0; i < 28; ++i)
+                set(i, ((round + i) % 10) / 9.0f);
+    });
+    int opened = 0;
+    for (int round = 0; round < 100; ++round)
+    {
+        opened += dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent)) == 1;
+        for (int k = round % 4; k > 0; --k)
+            dispatch(effEditIdle);
+        dispatch(effEditClose);
+    }
+    stop = true;
+    automation.join();
+    EXPECT_EQ(opened, 100);
+}
+
 TEST_F(EditorTest, TwoInstancesWithEditorsIdledFromAnotherThread)
 {
     AEffect* second = VSTPluginMain(hostCallback);

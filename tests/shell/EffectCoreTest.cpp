@@ -2,9 +2,11 @@
 // and applied by the audio thread before its next block.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <limits>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engine/ZRV4.h"
@@ -113,6 +115,54 @@ TEST(EffectCore, ChangesWaitForTheNextBlock)
     EXPECT_EQ(fx.leftEngine().oversamplingFactor(), 2u);
     EXPECT_FALSE(fx.setSampleRate(0.0));
     EXPECT_DOUBLE_EQ(fx.getSampleRate(), 96000.0);
+}
+
+// Regression: a factor change from another thread while the audio thread
+// processed rewrote coefficients and stage rates under it, and the instance
+// went on differently from one given the change between blocks, some went
+// silent. Now the change lands whole at a block boundary: the render equals
+// one with the change made between those same blocks on one thread.
+TEST(EffectCore, FactorChangeFromAnotherThreadLandsBetweenBlocks)
+{
+    constexpr int32_t frames = 64;
+    constexpr int blocks = 300;
+    const std::vector<float> in = testhost::tone<float>(frames * blocks, 165.0, 0.5);
+    for (int run = 0; run < 6; ++run)
+    {
+        SCOPED_TRACE(run);
+        const float factorValue = run % 2 == 0 ? 1.0f : 0.0f;
+        const int32_t newDelay = ZRV4Effect::latencyFor(run % 2 == 0 ? 8 : 2);
+        auto render = [&](ZRV4Effect& fx, int changeBefore, int* landed)
+        {
+            std::vector<float> out0(in.size()), out1(in.size());
+            fx.setParameter(kPluginMode, 1.0f);
+            fx.setParameter(kChannel, run < 3 ? 1.0f : 0.5f);
+            for (int b = 0; b < blocks; ++b)
+            {
+                if (b == changeBefore)
+                    fx.setParameter(kOversampling, factorValue);
+                const size_t at = static_cast<size_t>(b) * frames;
+                fx.process(in.data() + at, in.data() + at, out0.data() + at, out1.data() + at, frames);
+                if (landed != nullptr && *landed < 0 && fx.latencySamples() == newDelay)
+                    *landed = b;
+            }
+            out0.insert(out0.end(), out1.begin(), out1.end());
+            return out0;
+        };
+        ZRV4Effect threaded;
+        int landed = -1;
+        std::thread changer(
+            [&]
+            {
+                std::this_thread::sleep_for(std::chrono::microseconds(300 + 700 * run));
+                threaded.setParameter(kOversampling, factorValue);
+            });
+        const std::vector<float> a = render(threaded, -1, &landed);
+        changer.join();
+        ASSERT_GE(landed, 0);
+        ZRV4Effect between;
+        EXPECT_EQ(a, render(between, landed, nullptr)) << "change landed before block " << landed;
+    }
 }
 
 // The reported delays come from the oversampler's own impulse response: the

@@ -31,34 +31,20 @@ struct Expected
 
 // The parameter table with the label and display each default gives.
 const Expected table[kNumParameters] = {
-    {"Channel", 0.0f, "Clean", "0.000000"},
-    {"Gain Lead", 0.5f, "Gain Lead", "0.500000"},
-    {"Bright Lead", 1.0f, "Bright Lead", "1.000000"},
-    {"Lows Lead", 0.5f, "Lows Lead", "0.500000"},
-    {"Mids Lead", 0.5f, "Mids Lead", "0.500000"},
-    {"Treble Lead", 0.5f, "Treble Lead", "0.500000"},
-    {"Presence Lead", 0.5f, "Presence Lead", "0.500000"},
-    {"Shape Lead", 1.0f, "Shape Lead", "1.000000"},
-    {"Volume Lead", 0.5f, "Volume Lead", "0.500000"},
-    {"Gain Rhythm", 0.5f, "Gain Rhythm", "0.500000"},
-    {"Mode Rhythm", 0.0f, "Mode Rhythm", "0.000000"},
-    {"Bright Rhythm", 0.0f, "Bright Rhythm", "0.000000"},
-    {"Lows Rhythm", 0.5f, "Lows Rhythm", "0.500000"},
-    {"Mids Rhythm", 0.5f, "Mids Rhythm", "0.500000"},
-    {"Treble Rhythm", 0.5f, "Treble Rhythm", "0.500000"},
-    {"Volume Rhythm", 0.5f, "Volume Rhythm", "0.500000"},
-    {"Gain Clean", 0.5f, "Gain Clean", "0.500000"},
-    {"Bright Clean", 0.0f, "Bright Clean", "0.000000"},
-    {"Lows Clean", 0.5f, "Lows Clean", "0.500000"},
-    {"Mids Clean", 0.5f, "Mids Clean", "0.500000"},
-    {"Treble Clean", 0.5f, "Treble Clean", "0.500000"},
-    {"Volume Clean", 0.5f, "Volume Clean", "0.500000"},
-    {"Plugin Mode", 0.0f, "Mono", "0.000000"},
-    {"Bypass", 0.0f, "OFF", "0.000000"},
-    {"Panel View", 0.0f, "FRONT", "0.000000"},
-    {"Input Level", 0.5f, "Input Level", "0.500000"},
-    {"Output Level", 0.5f, "Output Level", "0.500000"},
-    {"Oversampling", 0.5f, "4x", "0.500000"},
+    {"Channel", 0.0f, "Clean", "0.000000"},         {"Gain Lead", 0.5f, "Gain Ld", "0.500000"},
+    {"Bright Lead", 1.0f, "Brt Ld", "1.000000"},    {"Lows Lead", 0.5f, "Lows Ld", "0.500000"},
+    {"Mids Lead", 0.5f, "Mids Ld", "0.500000"},     {"Treble Lead", 0.5f, "Treb Ld", "0.500000"},
+    {"Presence Lead", 0.5f, "Pres Ld", "0.500000"}, {"Shape Lead", 1.0f, "Shp Ld", "1.000000"},
+    {"Volume Lead", 0.5f, "Vol Ld", "0.500000"},    {"Gain Rhythm", 0.5f, "Gain Rh", "0.500000"},
+    {"Mode Rhythm", 0.0f, "Mode Rh", "0.000000"},   {"Bright Rhythm", 0.0f, "Brt Rh", "0.000000"},
+    {"Lows Rhythm", 0.5f, "Lows Rh", "0.500000"},   {"Mids Rhythm", 0.5f, "Mids Rh", "0.500000"},
+    {"Treble Rhythm", 0.5f, "Treb Rh", "0.500000"}, {"Volume Rhythm", 0.5f, "Vol Rh", "0.500000"},
+    {"Gain Clean", 0.5f, "Gain Cl", "0.500000"},    {"Bright Clean", 0.0f, "Brt Cl", "0.000000"},
+    {"Lows Clean", 0.5f, "Lows Cl", "0.500000"},    {"Mids Clean", 0.5f, "Mids Cl", "0.500000"},
+    {"Treble Clean", 0.5f, "Treb Cl", "0.500000"},  {"Volume Clean", 0.5f, "Vol Cl", "0.500000"},
+    {"Plugin Mode", 0.0f, "Mono", "0.000000"},      {"Bypass", 0.0f, "OFF", "0.000000"},
+    {"Panel View", 0.0f, "FRONT", "0.000000"},      {"Input Level", 0.5f, "Input", "0.500000"},
+    {"Output Level", 0.5f, "Output", "0.500000"},   {"Oversampling", 0.5f, "4x", "0.500000"},
 };
 
 class EffectTest : public ::testing::Test
@@ -209,11 +195,14 @@ TEST_F(EffectTest, ParameterTableAtDefaults)
     for (VstInt32 i = 0; i < kNumParameters; ++i)
     {
         SCOPED_TRACE(i);
-        const auto name = testhost::queryText(e, effGetParamName, i);
+        // Names fit 16 bytes, labels the 8 that the interface gives them.
+        const auto name = testhost::queryText(e, effGetParamName, i, 0, 16);
         EXPECT_EQ(name.value, table[i].name);
         EXPECT_FALSE(name.overran);
         EXPECT_EQ(get(i), table[i].value);
-        EXPECT_EQ(label(i), table[i].label);
+        const auto shown = testhost::queryText(e, effGetParamLabel, i, 0, kVstMaxParamStrLen);
+        EXPECT_EQ(shown.value, table[i].label);
+        EXPECT_FALSE(shown.overran);
         EXPECT_EQ(testhost::paramDisplay(e, i), table[i].display);
         const auto display = testhost::queryText(e, effGetParamDisplay, i, 0, kVstMaxParamStrLen + 1);
         EXPECT_FALSE(display.overran);
@@ -228,6 +217,58 @@ TEST_F(EffectTest, ParameterTableAtDefaults)
     EXPECT_EQ(engine(0).oversamplingFactor(), 4u);
     EXPECT_DOUBLE_EQ(engine(0).inputGain(), 1.0);
     EXPECT_DOUBLE_EQ(engine(1).outputGain(), 1.0);
+}
+
+// Hints for hosts: switches, stepped selectors whose integer positions give
+// exactly the values that select each setting, full names and short labels,
+// and display groups.
+TEST_F(EffectTest, ParameterPropertiesDescribeEveryParameter)
+{
+    int groupCount[5] = {};
+    for (VstInt32 i = 0; i < kNumParameters; ++i)
+    {
+        SCOPED_TRACE(i);
+        VstParameterProperties p;
+        std::memset(&p, 0x7f, sizeof(p));
+        ASSERT_EQ(dispatch(e, effGetParameterProperties, i, 0, &p), 1);
+        EXPECT_STREQ(p.label, table[i].name);
+        EXPECT_LE(std::strlen(p.shortLabel), 7u);
+        EXPECT_GT(std::strlen(p.shortLabel), 0u);
+        const bool isSwitch = (p.flags & kVstParameterIsSwitch) != 0;
+        const bool stepped = (p.flags & kVstParameterUsesIntegerMinMax) != 0;
+        EXPECT_EQ(isSwitch, i == kBrightLead || i == kBrightRhythm || i == kBrightClean || i == kShapeLead ||
+                                i == kModeRhythm || i == kBypass);
+        EXPECT_EQ(stepped, i == kChannel || i == kOversampling || i == kPluginMode);
+        ASSERT_NE(p.flags & kVstParameterSupportsDisplayCategory, 0);
+        ASSERT_GE(p.category, 1);
+        ASSERT_LE(p.category, 4);
+        ++groupCount[p.category];
+        const char* groups[] = {"", "Lead", "Rhythm", "Clean", "Global"};
+        EXPECT_STREQ(p.categoryLabel, groups[p.category]);
+        if (stepped)
+        {
+            EXPECT_EQ(p.minInteger, 0);
+            EXPECT_EQ(p.stepInteger, 1);
+            std::vector<std::string> labels;
+            for (VstInt32 k = p.minInteger; k <= p.maxInteger; ++k)
+            {
+                set(i, static_cast<float>(k) / static_cast<float>(p.maxInteger));
+                labels.push_back(label(i));
+            }
+            const std::vector<std::string> expected =
+                i == kChannel        ? std::vector<std::string>{"Clean", "Rhythm", "Lead"}
+                : i == kOversampling ? std::vector<std::string>{"2x", "4x", "8x"}
+                                     : std::vector<std::string>{"Mono", "Stereo"};
+            EXPECT_EQ(labels, expected);
+        }
+    }
+    EXPECT_EQ(groupCount[1], 8);
+    EXPECT_EQ(groupCount[2], 7);
+    EXPECT_EQ(groupCount[3], 6);
+    EXPECT_EQ(groupCount[4], 7);
+    VstParameterProperties p;
+    EXPECT_EQ(dispatch(e, effGetParameterProperties, kNumParameters, 0, &p), 0);
+    EXPECT_EQ(dispatch(e, effGetParameterProperties, 0, 0, nullptr), 0);
 }
 
 TEST_F(EffectTest, SwitchesThresholdAboveOneHalf)
