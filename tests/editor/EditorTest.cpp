@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "editor/ZRV4_GUI.h"
@@ -39,6 +40,8 @@ struct Automation
     float value;
 };
 std::vector<Automation> automation;
+// Edit gestures and automation in the order the host heard them: opcode, index.
+std::vector<std::pair<VstInt32, VstInt32>> gestures;
 
 VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
 {
@@ -46,6 +49,8 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 in
         return 2400;
     if (opcode == audioMasterAutomate)
         automation.push_back({effect, index, opt});
+    if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit)
+        gestures.emplace_back(opcode, index);
     return 0;
 }
 
@@ -381,6 +386,30 @@ TEST_F(EditorTest, KnobDragFollowsTheMouseAndTheKnobMode)
     ASSERT_EQ(dispatch(effSetEditKnobMode, 0, kCircularMode), 1);
     click(194, 49);
     EXPECT_NEAR(param(16), 225.0f / 270.0f, 0.01f);
+}
+
+// The host hears each mouse gesture as begin, the values, end.
+TEST_F(EditorTest, EditsReachTheHostAsGestures)
+{
+    ASSERT_TRUE(open());
+    gestures.clear();
+    click(215 + 400, 78); // channel selector
+    click(878, 81);       // panel button
+    click(878, 81);
+    using G = std::vector<std::pair<VstInt32, VstInt32>>;
+    EXPECT_EQ(gestures, (G{{audioMasterBeginEdit, 0}, {audioMasterAutomate, 0}, {audioMasterEndEdit, 0},
+                           {audioMasterBeginEdit, 24}, {audioMasterAutomate, 24}, {audioMasterEndEdit, 24},
+                           {audioMasterBeginEdit, 24}, {audioMasterAutomate, 24}, {audioMasterEndEdit, 24}}));
+    gestures.clear();
+    screen.moveTo(originX + 164, originY + 49); // Gain Clean, dragged
+    screen.button(true);
+    idle(1);
+    screen.moveTo(originX + 164, originY + 29);
+    screen.button(false);
+    idle();
+    ASSERT_GE(gestures.size(), 3u);
+    EXPECT_EQ(gestures.front(), std::make_pair(static_cast<VstInt32>(audioMasterBeginEdit), 16));
+    EXPECT_EQ(gestures.back(), std::make_pair(static_cast<VstInt32>(audioMasterEndEdit), 16));
 }
 
 TEST_F(EditorTest, ClickOutsideEveryControlChangesNothing)
