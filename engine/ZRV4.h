@@ -15,7 +15,7 @@
 // would otherwise leave calls between them. Sanitizer builds, whose
 // instrumented bodies would grow beyond what the compiler handles in
 // reasonable time, keep the ordinary inlining.
-#if defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GNUC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define ZRV4_FLATTEN __attribute__((flatten))
 #else
 #define ZRV4_FLATTEN

@@ -3,31 +3,48 @@
 namespace
 {
 
+using K = ParameterKind;
+using G = ParameterGroup;
+
 const ParameterInfo table[kNumParameters] = {
-    {"Channel", 0.0f, ParameterKind::channel},          {"Gain Lead", 0.5f, ParameterKind::continuous},
-    {"Bright Lead", 1.0f, ParameterKind::toggle},       {"Lows Lead", 0.5f, ParameterKind::continuous},
-    {"Mids Lead", 0.5f, ParameterKind::continuous},     {"Treble Lead", 0.5f, ParameterKind::continuous},
-    {"Presence Lead", 0.5f, ParameterKind::continuous}, {"Shape Lead", 1.0f, ParameterKind::toggle},
-    {"Volume Lead", 0.5f, ParameterKind::continuous},   {"Gain Rhythm", 0.5f, ParameterKind::continuous},
-    {"Mode Rhythm", 0.0f, ParameterKind::toggle},       {"Bright Rhythm", 0.0f, ParameterKind::toggle},
-    {"Lows Rhythm", 0.5f, ParameterKind::continuous},   {"Mids Rhythm", 0.5f, ParameterKind::continuous},
-    {"Treble Rhythm", 0.5f, ParameterKind::continuous}, {"Volume Rhythm", 0.5f, ParameterKind::continuous},
-    {"Gain Clean", 0.5f, ParameterKind::continuous},    {"Bright Clean", 0.0f, ParameterKind::toggle},
-    {"Lows Clean", 0.5f, ParameterKind::continuous},    {"Mids Clean", 0.5f, ParameterKind::continuous},
-    {"Treble Clean", 0.5f, ParameterKind::continuous},  {"Volume Clean", 0.5f, ParameterKind::continuous},
-    {"Plugin Mode", 0.0f, ParameterKind::pluginMode},   {"Bypass", 0.0f, ParameterKind::onOff},
-    {"Panel View", 0.0f, ParameterKind::panelView},     {"Input Level", 0.5f, ParameterKind::continuous},
-    {"Output Level", 0.5f, ParameterKind::continuous},  {"Oversampling", 0.5f, ParameterKind::oversampling},
+    {"Channel", "Channel", 0.0f, K::channel, G::global},
+    {"Gain Lead", "Gain Ld", 0.5f, K::continuous, G::lead},
+    {"Bright Lead", "Brt Ld", 1.0f, K::toggle, G::lead},
+    {"Lows Lead", "Lows Ld", 0.5f, K::continuous, G::lead},
+    {"Mids Lead", "Mids Ld", 0.5f, K::continuous, G::lead},
+    {"Treble Lead", "Treb Ld", 0.5f, K::continuous, G::lead},
+    {"Presence Lead", "Pres Ld", 0.5f, K::continuous, G::lead},
+    {"Shape Lead", "Shp Ld", 1.0f, K::toggle, G::lead},
+    {"Volume Lead", "Vol Ld", 0.5f, K::continuous, G::lead},
+    {"Gain Rhythm", "Gain Rh", 0.5f, K::continuous, G::rhythm},
+    {"Mode Rhythm", "Mode Rh", 0.0f, K::toggle, G::rhythm},
+    {"Bright Rhythm", "Brt Rh", 0.0f, K::toggle, G::rhythm},
+    {"Lows Rhythm", "Lows Rh", 0.5f, K::continuous, G::rhythm},
+    {"Mids Rhythm", "Mids Rh", 0.5f, K::continuous, G::rhythm},
+    {"Treble Rhythm", "Treb Rh", 0.5f, K::continuous, G::rhythm},
+    {"Volume Rhythm", "Vol Rh", 0.5f, K::continuous, G::rhythm},
+    {"Gain Clean", "Gain Cl", 0.5f, K::continuous, G::clean},
+    {"Bright Clean", "Brt Cl", 0.0f, K::toggle, G::clean},
+    {"Lows Clean", "Lows Cl", 0.5f, K::continuous, G::clean},
+    {"Mids Clean", "Mids Cl", 0.5f, K::continuous, G::clean},
+    {"Treble Clean", "Treb Cl", 0.5f, K::continuous, G::clean},
+    {"Volume Clean", "Vol Cl", 0.5f, K::continuous, G::clean},
+    {"Plugin Mode", "Mode", 0.0f, K::pluginMode, G::global},
+    {"Bypass", "Bypass", 0.0f, K::onOff, G::global},
+    {"Panel View", "Panel", 0.0f, K::panelView, G::global},
+    {"Input Level", "Input", 0.5f, K::continuous, G::global},
+    {"Output Level", "Output", 0.5f, K::continuous, G::global},
+    {"Oversampling", "Oversmp", 0.5f, K::oversampling, G::global},
 };
 
 } // namespace
 
-const ParameterInfo& ParameterTable::info(VstInt32 index)
+const ParameterInfo& ParameterTable::info(int32_t index)
 {
     return table[index];
 }
 
-float ParameterTable::conform(VstInt32 index, float value)
+float ParameterTable::conform(int32_t index, float value)
 {
     if (value != value)
         return 0.0f; // NaN
@@ -44,7 +61,7 @@ float ParameterTable::conform(VstInt32 index, float value)
     }
 }
 
-const char* ParameterTable::label(VstInt32 index, float value, unsigned oversamplingFactor)
+const char* ParameterTable::label(int32_t index, float value, unsigned oversamplingFactor)
 {
     switch (table[index].kind)
     {
@@ -74,7 +91,7 @@ const char* ParameterTable::label(VstInt32 index, float value, unsigned oversamp
         }
     }
     default:
-        return table[index].name;
+        return table[index].shortLabel;
     }
 }
 
@@ -85,4 +102,46 @@ unsigned ParameterTable::oversamplingFactorFor(float value)
     if (value == 1.0f)
         return 8;
     return value > 0.0f && value < 1.0f ? 4 : 0;
+}
+
+bool ParameterTable::isSwitch(int32_t index)
+{
+    return table[index].kind == ParameterKind::toggle || table[index].kind == ParameterKind::onOff;
+}
+
+int ParameterTable::positions(int32_t index)
+{
+    switch (table[index].kind)
+    {
+    case ParameterKind::channel:
+    case ParameterKind::oversampling:
+        return 3;
+    case ParameterKind::pluginMode:
+        return 2;
+    default:
+        return 0;
+    }
+}
+
+const char* ParameterTable::groupName(ParameterGroup group)
+{
+    switch (group)
+    {
+    case ParameterGroup::lead:
+        return "Lead";
+    case ParameterGroup::rhythm:
+        return "Rhythm";
+    case ParameterGroup::clean:
+        return "Clean";
+    default:
+        return "Global";
+    }
+}
+
+int ParameterTable::groupSize(ParameterGroup group)
+{
+    int n = 0;
+    for (const ParameterInfo& p : table)
+        n += p.group == group;
+    return n;
 }

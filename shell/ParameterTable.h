@@ -3,9 +3,9 @@
 // table exchange them.
 #pragma once
 
-#include "vst/aeffectx.h"
+#include <cstdint>
 
-enum ParameterIndex : VstInt32
+enum ParameterIndex : int32_t
 {
     kChannel = 0,
     kGainLead,
@@ -49,31 +49,51 @@ enum class ParameterKind
     oversampling
 };
 
+// Display groups, for hosts that show parameters by group.
+enum class ParameterGroup
+{
+    lead,
+    rhythm,
+    clean,
+    global
+};
+
 struct ParameterInfo
 {
-    const char* name;
+    const char* name;       // at most 15 characters
+    const char* shortLabel; // at most 7 characters
     float defaultValue;
     ParameterKind kind;
+    ParameterGroup group;
 };
 
 class ParameterTable
 {
   public:
-    static bool isValid(VstInt32 index) { return index >= 0 && index < kNumParameters; }
+    static bool isValid(int32_t index) { return index >= 0 && index < kNumParameters; }
     // Entry of a valid index.
-    static const ParameterInfo& info(VstInt32 index);
+    static const ParameterInfo& info(int32_t index);
 
     // The value that a parameter actually takes: a NaN counts as 0; switches
     // become exactly 0 or 1 (above 0.5 is on); the values that reach a
     // control law are held in 0..1, so no taper divides by zero or turns
     // negative. Channel and the exact-comparison parameters pass unchanged.
-    static float conform(VstInt32 index, float value);
+    static float conform(int32_t index, float value);
 
-    // Label text for a valid index and its value; oversamplingFactor is the
-    // factor the engines run at, shown for a value outside 0..1.
-    static const char* label(VstInt32 index, float value, unsigned oversamplingFactor);
+    // Label text, at most 7 characters, for a valid index and its value:
+    // the setting's name where it has one, else the short label;
+    // oversamplingFactor is the factor in use, shown for a value outside 0..1.
+    static const char* label(int32_t index, float value, unsigned oversamplingFactor);
 
     // The factor that an Oversampling value selects, or 0 for a value that
     // selects none (outside 0..1, or NaN).
     static unsigned oversamplingFactorFor(float value);
+
+    // Switches take 0 or 1 only.
+    static bool isSwitch(int32_t index);
+    // Evenly spaced positions from 0 to 1 of a stepped parameter (Channel,
+    // Oversampling: 3; Plugin Mode: Mono and Stereo, 2); 0 for others.
+    static int positions(int32_t index);
+    static const char* groupName(ParameterGroup group);
+    static int groupSize(ParameterGroup group);
 };

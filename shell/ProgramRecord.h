@@ -1,10 +1,11 @@
-// One stored program: the normalised values of all parameters and a name.
+// One stored program: its name. Its values are the effect's current values
+// (there is one program), kept by the effect core.
 #pragma once
 
 #include "shell/ParameterTable.h"
+#include "vst/aeffectx.h"
 
 struct ProgramRecord
 {
-    float values[kNumParameters];
     char name[kVstMaxProgNameLen]; // NUL-terminated
 };

@@ -35,8 +35,9 @@ public:
     virtual bool setKnobMode(VstInt32 /*mode*/) { return false; }
     virtual bool onKeyDown(VstKeyCode& /*keyCode*/) { return false; }
     virtual bool onKeyUp(VstKeyCode& /*keyCode*/) { return false; }
-    // Called by the effect after every parameter change, so that the editor
-    // can move the control of that index.
+    // For an effect that tells its editor of parameter changes. The audio
+    // thread must never call it: an editor that needs it takes the change
+    // over to its own thread.
     virtual void setParameter(VstInt32 /*index*/, float /*value*/) {}
 
 protected:

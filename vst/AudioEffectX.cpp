@@ -13,6 +13,9 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         if (text == nullptr || value < INT32_MIN || value > INT32_MAX)
             return 0;
         return getProgramNameIndexed(static_cast<VstInt32>(value), index, text) ? 1 : 0;
+    case effGetParameterProperties:
+        return ptr != nullptr && getParameterProperties(index, static_cast<VstParameterProperties*>(ptr)) ? 1
+                                                                                                          : 0;
     case effGetInputProperties:
         return ptr != nullptr && getInputProperties(index, static_cast<VstPinProperties*>(ptr)) ? 1 : 0;
     case effGetOutputProperties:
@@ -49,4 +52,15 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
     default:
         return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
     }
+}
+
+bool AudioEffectX::beginEdit(VstInt32 index)
+{
+    return audioMaster != nullptr &&
+           audioMaster(&cEffect, audioMasterBeginEdit, index, 0, nullptr, 0.0f) != 0;
+}
+
+bool AudioEffectX::endEdit(VstInt32 index)
+{
+    return audioMaster != nullptr && audioMaster(&cEffect, audioMasterEndEdit, index, 0, nullptr, 0.0f) != 0;
 }

@@ -19,6 +19,10 @@ class AudioEffectX : public AudioEffect
     {
         return false;
     }
+    virtual bool getParameterProperties(VstInt32 /*index*/, VstParameterProperties* /*properties*/)
+    {
+        return false;
+    }
     virtual bool getInputProperties(VstInt32 /*index*/, VstPinProperties* /*properties*/) { return false; }
     virtual bool getOutputProperties(VstInt32 /*index*/, VstPinProperties* /*properties*/) { return false; }
 
@@ -30,4 +34,9 @@ class AudioEffectX : public AudioEffect
     virtual VstPlugCategory getPlugCategory() { return kPlugCategUnknown; }
     // 1 = can do, -1 = cannot, 0 = does not know.
     virtual VstInt32 canDo(char* /*text*/) { return 0; }
+
+    // Tell the host that the user starts or ends changing a parameter, so
+    // that it records the changes between as one gesture.
+    bool beginEdit(VstInt32 index);
+    bool endEdit(VstInt32 index);
 };

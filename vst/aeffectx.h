@@ -17,9 +17,9 @@ typedef intptr_t VstIntPtr;
 struct AEffect;
 
 typedef VstIntPtr(VSTCALLBACK* audioMasterCallback)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                     VstIntPtr value, void* ptr, float opt);
+                                                    VstIntPtr value, void* ptr, float opt);
 typedef VstIntPtr(VSTCALLBACK* AEffectDispatcherProc)(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                                       VstIntPtr value, void* ptr, float opt);
+                                                      VstIntPtr value, void* ptr, float opt);
 typedef void(VSTCALLBACK* AEffectProcessProc)(AEffect* effect, float** inputs, float** outputs,
                                               VstInt32 sampleFrames);
 typedef void(VSTCALLBACK* AEffectProcessDoubleProc)(AEffect* effect, double** inputs, double** outputs,
@@ -221,6 +221,7 @@ enum VstStringConstants
     kVstMaxNameLen = 64,
     kVstMaxLabelLen = 64,
     kVstMaxShortLabelLen = 8,
+    kVstMaxCategLabelLen = 24,
 };
 
 enum VstPlugCategory : VstInt32
@@ -257,6 +258,40 @@ struct VstPinProperties
     char future[48];
 };
 
+// Flags of VstParameterProperties: which of its fields the host may use.
+enum VstParameterFlags : VstInt32
+{
+    kVstParameterIsSwitch = 1 << 0,
+    kVstParameterUsesIntegerMinMax = 1 << 1,
+    kVstParameterUsesFloatStep = 1 << 2,
+    kVstParameterUsesIntStep = 1 << 3,
+    kVstParameterSupportsDisplayIndex = 1 << 4,
+    kVstParameterSupportsDisplayCategory = 1 << 5,
+    kVstParameterCanRamp = 1 << 6,
+};
+
+// What effGetParameterProperties writes about one parameter. category is the
+// display group's number from 1 (0: none).
+struct VstParameterProperties
+{
+    float stepFloat;
+    float smallStepFloat;
+    float largeStepFloat;
+    char label[kVstMaxLabelLen];
+    VstInt32 flags;
+    VstInt32 minInteger;
+    VstInt32 maxInteger;
+    VstInt32 stepInteger;
+    VstInt32 largeStepInteger;
+    char shortLabel[kVstMaxShortLabelLen];
+    int16_t displayIndex;
+    int16_t category;
+    int16_t numParametersInCategory;
+    int16_t reserved;
+    char categoryLabel[kVstMaxCategLabelLen];
+    char future[16];
+};
+
 struct VstKeyCode
 {
     VstInt32 character;
@@ -274,6 +309,7 @@ enum VstKnobMode : VstInt32
 
 static_assert(sizeof(ERect) == 8, "ERect layout");
 static_assert(sizeof(VstPinProperties) == 128, "VstPinProperties layout");
+static_assert(sizeof(VstParameterProperties) == 152, "VstParameterProperties layout");
 #if INTPTR_MAX == INT64_MAX
 static_assert(sizeof(AEffect) == 192, "AEffect layout on 64-bit hosts");
 #endif

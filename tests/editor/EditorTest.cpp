@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "editor/ZRV4_GUI.h"
@@ -40,6 +41,8 @@ struct Automation
     float value;
 };
 std::vector<Automation> automation;
+// Edit gestures and automation in the order the host heard them: opcode, index.
+std::vector<std::pair<VstInt32, VstInt32>> gestures;
 
 VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
 {
@@ -47,6 +50,8 @@ VstIntPtr VSTCALLBACK hostCallback(AEffect* effect, VstInt32 opcode, VstInt32 in
         return 2400;
     if (opcode == audioMasterAutomate)
         automation.push_back({effect, index, opt});
+    if (opcode == audioMasterAutomate || opcode == audioMasterBeginEdit || opcode == audioMasterEndEdit)
+        gestures.emplace_back(opcode, index);
     return 0;
 }
 
@@ -384,6 +389,30 @@ TEST_F(EditorTest, KnobDragFollowsTheMouseAndTheKnobMode)
     EXPECT_NEAR(param(16), 225.0f / 270.0f, 0.01f);
 }
 
+// The host hears each mouse gesture as begin, the values, end.
+TEST_F(EditorTest, EditsReachTheHostAsGestures)
+{
+    ASSERT_TRUE(open());
+    gestures.clear();
+    click(215 + 400, 78); // channel selector
+    click(878, 81);       // panel button
+    click(878, 81);
+    using G = std::vector<std::pair<VstInt32, VstInt32>>;
+    EXPECT_EQ(gestures, (G{{audioMasterBeginEdit, 0}, {audioMasterAutomate, 0}, {audioMasterEndEdit, 0},
+                           {audioMasterBeginEdit, 24}, {audioMasterAutomate, 24}, {audioMasterEndEdit, 24},
+                           {audioMasterBeginEdit, 24}, {audioMasterAutomate, 24}, {audioMasterEndEdit, 24}}));
+    gestures.clear();
+    screen.moveTo(originX + 164, originY + 49); // Gain Clean, dragged
+    screen.button(true);
+    idle(1);
+    screen.moveTo(originX + 164, originY + 29);
+    screen.button(false);
+    idle();
+    ASSERT_GE(gestures.size(), 3u);
+    EXPECT_EQ(gestures.front(), std::make_pair(static_cast<VstInt32>(audioMasterBeginEdit), 16));
+    EXPECT_EQ(gestures.back(), std::make_pair(static_cast<VstInt32>(audioMasterEndEdit), 16));
+}
+
 TEST_F(EditorTest, ClickOutsideEveryControlChangesNothing)
 {
     ASSERT_TRUE(open());
@@ -499,6 +528,30 @@ TEST_F(EditorTest, OpensAndClosesAHundredTimes)
     idle(1);
     // A host may destroy the effect with its editor still open.
     ASSERT_TRUE(open());
+}
+
+// Regression: host automation on another thread while the editor opened,
+// idled 0 to 3 times and closed moved controls that the close had freed.
+TEST_F(EditorTest, AutomationWhileTheEditorOpensAndCloses)
+{
+    parent = screen.createWindow(originX, originY, panelWidth, panelHeight);
+    std::atomic<bool> stop{false};
+    std::thread automation([&] {
+        for (int round = 0; !stop; ++round)
+            for (VstInt32 i = 0; i < 28; ++i)
+                set(i, ((round + i) % 10) / 9.0f);
+    });
+    int opened = 0;
+    for (int round = 0; round < 100; ++round)
+    {
+        opened += dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent)) == 1;
+        for (int k = round % 4; k > 0; --k)
+            dispatch(effEditIdle);
+        dispatch(effEditClose);
+    }
+    stop = true;
+    automation.join();
+    EXPECT_EQ(opened, 100);
 }
 
 TEST_F(EditorTest, TwoInstancesWithEditorsIdledFromAnotherThread)

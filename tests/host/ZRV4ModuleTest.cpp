@@ -57,7 +57,7 @@ TEST(ZRV4Module, ParameterNamesLabelsAndDisplaysThroughTheDispatcher)
         EXPECT_EQ(plugin->parameterName(i), names[i]) << i;
         EXPECT_EQ(plugin->findParameter(names[i]), i);
     }
-    EXPECT_EQ(plugin->parameterLabel(5), "Treble Lead");
+    EXPECT_EQ(plugin->parameterLabel(5), "Treb Ld");
     EXPECT_EQ(plugin->parameterLabel(0), "Clean");
     EXPECT_EQ(plugin->parameterLabel(27), "4x");
     EXPECT_EQ(plugin->parameterDisplay(1), "0.500000");

@@ -6,28 +6,20 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/ZRV4.h"
 #include "shell/VST_ZRV4.h"
+#include "tests/shell/OversamplerDelay.h"
 #include "tests/shell/TestHost.h"
-#include "vst/AEffEditor.h"
 
 namespace
 {
 
 using testhost::dispatch;
 using testhost::host;
-
-// Records what the effect forwards to its editor.
-class ForwardRecorder : public AEffEditor
-{
-  public:
-    explicit ForwardRecorder(std::vector<std::pair<VstInt32, float>>& calls) : calls(calls) {}
-    void setParameter(VstInt32 index, float value) override { calls.emplace_back(index, value); }
-    std::vector<std::pair<VstInt32, float>>& calls;
-};
 
 struct Expected
 {
@@ -39,34 +31,20 @@ struct Expected
 
 // The parameter table with the label and display each default gives.
 const Expected table[kNumParameters] = {
-    {"Channel", 0.0f, "Clean", "0.000000"},
-    {"Gain Lead", 0.5f, "Gain Lead", "0.500000"},
-    {"Bright Lead", 1.0f, "Bright Lead", "1.000000"},
-    {"Lows Lead", 0.5f, "Lows Lead", "0.500000"},
-    {"Mids Lead", 0.5f, "Mids Lead", "0.500000"},
-    {"Treble Lead", 0.5f, "Treble Lead", "0.500000"},
-    {"Presence Lead", 0.5f, "Presence Lead", "0.500000"},
-    {"Shape Lead", 1.0f, "Shape Lead", "1.000000"},
-    {"Volume Lead", 0.5f, "Volume Lead", "0.500000"},
-    {"Gain Rhythm", 0.5f, "Gain Rhythm", "0.500000"},
-    {"Mode Rhythm", 0.0f, "Mode Rhythm", "0.000000"},
-    {"Bright Rhythm", 0.0f, "Bright Rhythm", "0.000000"},
-    {"Lows Rhythm", 0.5f, "Lows Rhythm", "0.500000"},
-    {"Mids Rhythm", 0.5f, "Mids Rhythm", "0.500000"},
-    {"Treble Rhythm", 0.5f, "Treble Rhythm", "0.500000"},
-    {"Volume Rhythm", 0.5f, "Volume Rhythm", "0.500000"},
-    {"Gain Clean", 0.5f, "Gain Clean", "0.500000"},
-    {"Bright Clean", 0.0f, "Bright Clean", "0.000000"},
-    {"Lows Clean", 0.5f, "Lows Clean", "0.500000"},
-    {"Mids Clean", 0.5f, "Mids Clean", "0.500000"},
-    {"Treble Clean", 0.5f, "Treble Clean", "0.500000"},
-    {"Volume Clean", 0.5f, "Volume Clean", "0.500000"},
-    {"Plugin Mode", 0.0f, "Mono", "0.000000"},
-    {"Bypass", 0.0f, "OFF", "0.000000"},
-    {"Panel View", 0.0f, "FRONT", "0.000000"},
-    {"Input Level", 0.5f, "Input Level", "0.500000"},
-    {"Output Level", 0.5f, "Output Level", "0.500000"},
-    {"Oversampling", 0.5f, "4x", "0.500000"},
+    {"Channel", 0.0f, "Clean", "0.000000"},         {"Gain Lead", 0.5f, "Gain Ld", "0.500000"},
+    {"Bright Lead", 1.0f, "Brt Ld", "1.000000"},    {"Lows Lead", 0.5f, "Lows Ld", "0.500000"},
+    {"Mids Lead", 0.5f, "Mids Ld", "0.500000"},     {"Treble Lead", 0.5f, "Treb Ld", "0.500000"},
+    {"Presence Lead", 0.5f, "Pres Ld", "0.500000"}, {"Shape Lead", 1.0f, "Shp Ld", "1.000000"},
+    {"Volume Lead", 0.5f, "Vol Ld", "0.500000"},    {"Gain Rhythm", 0.5f, "Gain Rh", "0.500000"},
+    {"Mode Rhythm", 0.0f, "Mode Rh", "0.000000"},   {"Bright Rhythm", 0.0f, "Brt Rh", "0.000000"},
+    {"Lows Rhythm", 0.5f, "Lows Rh", "0.500000"},   {"Mids Rhythm", 0.5f, "Mids Rh", "0.500000"},
+    {"Treble Rhythm", 0.5f, "Treb Rh", "0.500000"}, {"Volume Rhythm", 0.5f, "Vol Rh", "0.500000"},
+    {"Gain Clean", 0.5f, "Gain Cl", "0.500000"},    {"Bright Clean", 0.0f, "Brt Cl", "0.000000"},
+    {"Lows Clean", 0.5f, "Lows Cl", "0.500000"},    {"Mids Clean", 0.5f, "Mids Cl", "0.500000"},
+    {"Treble Clean", 0.5f, "Treb Cl", "0.500000"},  {"Volume Clean", 0.5f, "Vol Cl", "0.500000"},
+    {"Plugin Mode", 0.0f, "Mono", "0.000000"},      {"Bypass", 0.0f, "OFF", "0.000000"},
+    {"Panel View", 0.0f, "FRONT", "0.000000"},      {"Input Level", 0.5f, "Input", "0.500000"},
+    {"Output Level", 0.5f, "Output", "0.500000"},   {"Oversampling", 0.5f, "4x", "0.500000"},
 };
 
 class EffectTest : public ::testing::Test
@@ -95,13 +73,11 @@ class EffectTest : public ::testing::Test
             v.push_back(get(i));
         return v;
     }
-    // Replaces the effect's editor by a recorder of forwarded changes.
-    void recordForwarding()
+    // An engine after the changes made so far reached it (an empty block).
+    const ZRV4& engine(int side)
     {
-        AEffEditor* old = fx->getEditor();
-        fx->setEditor(nullptr);
-        delete old;
-        fx->setEditor(new ForwardRecorder(forwarded));
+        testhost::process(e, static_cast<float*>(nullptr), nullptr, nullptr, nullptr, 0);
+        return side == 0 ? fx->leftEngine() : fx->rightEngine();
     }
     // Output pair for a stereo input pair, through the double entry.
     std::pair<std::vector<double>, std::vector<double>> run(std::vector<double> in0, std::vector<double> in1)
@@ -114,7 +90,6 @@ class EffectTest : public ::testing::Test
 
     AEffect* e = nullptr;
     VST_ZRV4* fx = nullptr;
-    std::vector<std::pair<VstInt32, float>> forwarded;
 };
 
 const std::vector<double> left = testhost::tone<double>(4096, 220.0, 0.3);
@@ -166,7 +141,7 @@ TEST_F(EffectTest, RecordAnnouncesTheEffect)
     EXPECT_NE(fx->getEditor(), nullptr);
 #endif
     EXPECT_EQ(e->version, 1000);
-    EXPECT_EQ(e->initialDelay, 0);
+    EXPECT_EQ(e->initialDelay, 8);
     EXPECT_NE(e->processReplacing, nullptr);
     EXPECT_NE(e->processDoubleReplacing, nullptr);
     EXPECT_FLOAT_EQ(fx->getSampleRate(), 44100.0f);
@@ -220,11 +195,14 @@ TEST_F(EffectTest, ParameterTableAtDefaults)
     for (VstInt32 i = 0; i < kNumParameters; ++i)
     {
         SCOPED_TRACE(i);
-        const auto name = testhost::queryText(e, effGetParamName, i);
+        // Names fit 16 bytes, labels the 8 that the interface gives them.
+        const auto name = testhost::queryText(e, effGetParamName, i, 0, 16);
         EXPECT_EQ(name.value, table[i].name);
         EXPECT_FALSE(name.overran);
         EXPECT_EQ(get(i), table[i].value);
-        EXPECT_EQ(label(i), table[i].label);
+        const auto shown = testhost::queryText(e, effGetParamLabel, i, 0, kVstMaxParamStrLen);
+        EXPECT_EQ(shown.value, table[i].label);
+        EXPECT_FALSE(shown.overran);
         EXPECT_EQ(testhost::paramDisplay(e, i), table[i].display);
         const auto display = testhost::queryText(e, effGetParamDisplay, i, 0, kVstMaxParamStrLen + 1);
         EXPECT_FALSE(display.overran);
@@ -235,15 +213,66 @@ TEST_F(EffectTest, ParameterTableAtDefaults)
     EXPECT_EQ(allValues(), before);
     EXPECT_EQ(fx->getProcessMode(), 1);
     EXPECT_EQ(fx->getSavedPluginMode(), 0.0f);
-    EXPECT_EQ(fx->leftEngine().channel(), 1u);
-    EXPECT_EQ(fx->leftEngine().oversamplingFactor(), 4u);
-    EXPECT_DOUBLE_EQ(fx->leftEngine().inputGain(), 1.0);
-    EXPECT_DOUBLE_EQ(fx->rightEngine().outputGain(), 1.0);
+    EXPECT_EQ(engine(0).channel(), 1u);
+    EXPECT_EQ(engine(0).oversamplingFactor(), 4u);
+    EXPECT_DOUBLE_EQ(engine(0).inputGain(), 1.0);
+    EXPECT_DOUBLE_EQ(engine(1).outputGain(), 1.0);
+}
+
+// Hints for hosts: switches, stepped selectors whose integer positions give
+// exactly the values that select each setting, full names and short labels,
+// and display groups.
+TEST_F(EffectTest, ParameterPropertiesDescribeEveryParameter)
+{
+    int groupCount[5] = {};
+    for (VstInt32 i = 0; i < kNumParameters; ++i)
+    {
+        SCOPED_TRACE(i);
+        VstParameterProperties p;
+        std::memset(&p, 0x7f, sizeof(p));
+        ASSERT_EQ(dispatch(e, effGetParameterProperties, i, 0, &p), 1);
+        EXPECT_STREQ(p.label, table[i].name);
+        EXPECT_LE(std::strlen(p.shortLabel), 7u);
+        EXPECT_GT(std::strlen(p.shortLabel), 0u);
+        const bool isSwitch = (p.flags & kVstParameterIsSwitch) != 0;
+        const bool stepped = (p.flags & kVstParameterUsesIntegerMinMax) != 0;
+        EXPECT_EQ(isSwitch, i == kBrightLead || i == kBrightRhythm || i == kBrightClean || i == kShapeLead ||
+                                i == kModeRhythm || i == kBypass);
+        EXPECT_EQ(stepped, i == kChannel || i == kOversampling || i == kPluginMode);
+        ASSERT_NE(p.flags & kVstParameterSupportsDisplayCategory, 0);
+        ASSERT_GE(p.category, 1);
+        ASSERT_LE(p.category, 4);
+        ++groupCount[p.category];
+        const char* groups[] = {"", "Lead", "Rhythm", "Clean", "Global"};
+        EXPECT_STREQ(p.categoryLabel, groups[p.category]);
+        if (stepped)
+        {
+            EXPECT_EQ(p.minInteger, 0);
+            EXPECT_EQ(p.stepInteger, 1);
+            std::vector<std::string> labels;
+            for (VstInt32 k = p.minInteger; k <= p.maxInteger; ++k)
+            {
+                set(i, static_cast<float>(k) / static_cast<float>(p.maxInteger));
+                labels.push_back(label(i));
+            }
+            const std::vector<std::string> expected =
+                i == kChannel        ? std::vector<std::string>{"Clean", "Rhythm", "Lead"}
+                : i == kOversampling ? std::vector<std::string>{"2x", "4x", "8x"}
+                                     : std::vector<std::string>{"Mono", "Stereo"};
+            EXPECT_EQ(labels, expected);
+        }
+    }
+    EXPECT_EQ(groupCount[1], 8);
+    EXPECT_EQ(groupCount[2], 7);
+    EXPECT_EQ(groupCount[3], 6);
+    EXPECT_EQ(groupCount[4], 7);
+    VstParameterProperties p;
+    EXPECT_EQ(dispatch(e, effGetParameterProperties, kNumParameters, 0, &p), 0);
+    EXPECT_EQ(dispatch(e, effGetParameterProperties, 0, 0, nullptr), 0);
 }
 
 TEST_F(EffectTest, SwitchesThresholdAboveOneHalf)
 {
-    recordForwarding();
     for (VstInt32 i : {kBrightLead, kShapeLead, kModeRhythm, kBrightRhythm, kBrightClean})
     {
         SCOPED_TRACE(i);
@@ -254,9 +283,6 @@ TEST_F(EffectTest, SwitchesThresholdAboveOneHalf)
         EXPECT_EQ(get(i), 1.0f);
         set(i, 0.49f);
         EXPECT_EQ(get(i), 0.0f);
-        // The editor hears the thresholded value.
-        ASSERT_FALSE(forwarded.empty());
-        EXPECT_EQ(forwarded.back(), std::make_pair(i, 0.0f));
     }
     // A continuous control keeps what it is sent.
     set(kGainLead, 0.51f);
@@ -273,8 +299,8 @@ TEST_F(EffectTest, ChannelRangesAndLabel)
     {
         SCOPED_TRACE(v);
         set(kChannel, v);
-        EXPECT_EQ(fx->leftEngine().channel(), channel);
-        EXPECT_EQ(fx->rightEngine().channel(), channel);
+        EXPECT_EQ(engine(0).channel(), channel);
+        EXPECT_EQ(engine(1).channel(), channel);
         EXPECT_EQ(label(kChannel), names[channel]);
     }
 }
@@ -305,19 +331,51 @@ TEST_F(EffectTest, ExactComparisonsForModeViewAndOversampling)
     {
         SCOPED_TRACE(v);
         set(kOversampling, v);
-        EXPECT_EQ(fx->leftEngine().oversamplingFactor(), factor);
-        EXPECT_EQ(fx->rightEngine().oversamplingFactor(), factor);
+        EXPECT_EQ(engine(0).oversamplingFactor(), factor);
+        EXPECT_EQ(engine(1).oversamplingFactor(), factor);
         EXPECT_EQ(label(kOversampling), labels[factor]);
     }
     // Outside 0..1 no factor is selected: the engines keep theirs, and the
     // label shows what they run at.
     set(kOversampling, 1.0f);
     set(kOversampling, 1.5f);
-    EXPECT_EQ(fx->leftEngine().oversamplingFactor(), 8u);
+    EXPECT_EQ(engine(0).oversamplingFactor(), 8u);
     EXPECT_EQ(label(kOversampling), "8x");
     set(kOversampling, -0.25f);
-    EXPECT_EQ(fx->rightEngine().oversamplingFactor(), 8u);
+    EXPECT_EQ(engine(1).oversamplingFactor(), 8u);
     EXPECT_EQ(get(kOversampling), -0.25f);
+}
+
+// The record's delay follows the factor; the host hears of a change from the
+// thread that made it, and an impulse through the 8x oversampler arrives
+// within half a sample of what the record says.
+TEST_F(EffectTest, ReportedDelayFollowsTheFactor)
+{
+    const std::pair<float, VstInt32> cases[] = {{0.0f, 6}, {1.0f, 10}, {1.5f, 10}, {0.5f, 8}, {0.5f, 8}};
+    size_t announced = 0;
+    for (const auto& [v, delay] : cases)
+    {
+        SCOPED_TRACE(v);
+        const bool changes = delay != e->initialDelay;
+        std::thread::id by;
+        std::thread setter(
+            [&]
+            {
+                set(kOversampling, v);
+                by = std::this_thread::get_id();
+            });
+        setter.join();
+        EXPECT_EQ(e->initialDelay, delay);
+        ASSERT_EQ(host().ioChanged.size(), announced + (changes ? 1 : 0));
+        if (changes)
+        {
+            EXPECT_EQ(host().ioChanged[announced++], by);
+        }
+    }
+    set(kOversampling, 1.0f);
+    const auto delays =
+        oversampler_delay::phaseDelays(oversampler_delay::impulseResponse(8), 100.0, 100.0, 44100.0);
+    EXPECT_NEAR(delays.front(), e->initialDelay, 0.5);
 }
 
 TEST_F(EffectTest, ModeSequencesWithBypass)
@@ -357,13 +415,13 @@ TEST_F(EffectTest, LevelsAreGainFactors)
     {
         set(kInputLevel, v);
         set(kOutputLevel, v);
-        for (const ZRV4* engine : {&fx->leftEngine(), &fx->rightEngine()})
+        for (int side : {0, 1})
         {
-            EXPECT_DOUBLE_EQ(engine->inputGain(), gain);
-            EXPECT_DOUBLE_EQ(engine->outputGain(), gain);
+            EXPECT_DOUBLE_EQ(engine(side).inputGain(), gain);
+            EXPECT_DOUBLE_EQ(engine(side).outputGain(), gain);
         }
     }
-    EXPECT_GT(fx->leftEngine().inputGain(), 0.0);
+    EXPECT_GT(engine(0).inputGain(), 0.0);
 }
 
 // Regression: a value outside 0..1 sent to a taper control made it divide by
@@ -375,7 +433,7 @@ TEST_F(EffectTest, OutOfRangeAndNaNValuesAreHeldInRange)
     set(kVolumeClean, -3.0f);
     EXPECT_EQ(get(kVolumeClean), 0.0f);
     set(kInputLevel, 5.0f);
-    EXPECT_DOUBLE_EQ(fx->leftEngine().inputGain(), 2.0);
+    EXPECT_DOUBLE_EQ(engine(0).inputGain(), 2.0);
     set(kOutputLevel, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(get(kOutputLevel), 0.0f);
     EXPECT_EQ(testhost::paramDisplay(e, kOutputLevel), "0.000000");
@@ -391,7 +449,6 @@ TEST_F(EffectTest, OutOfRangeAndNaNValuesAreHeldInRange)
 
 TEST_F(EffectTest, IndicesOutsideTheTableChangeNothing)
 {
-    recordForwarding();
     const std::vector<float> before = allValues();
     for (VstInt32 i : {30, 28, -1, std::numeric_limits<VstInt32>::min()})
     {
@@ -406,25 +463,18 @@ TEST_F(EffectTest, IndicesOutsideTheTableChangeNothing)
     }
     EXPECT_EQ(allValues(), before);
     EXPECT_EQ(fx->getProcessMode(), 1);
-    EXPECT_EQ(fx->leftEngine().channel(), 1u);
-    // Every change still reaches the editor, also one it cannot show.
-    ASSERT_EQ(forwarded.size(), 4u);
-    EXPECT_EQ(forwarded[0], std::make_pair(30, 0.7f));
-    set(kBrightLead, 0.9f);
-    EXPECT_EQ(forwarded.back(), std::make_pair(static_cast<VstInt32>(kBrightLead), 1.0f));
+    EXPECT_EQ(engine(0).channel(), 1u);
 }
 
 TEST_F(EffectTest, AutomationFromTheEditorReachesTheHost)
 {
-    recordForwarding();
     fx->setParameterAutomated(kChannel, 0.8f);
-    EXPECT_EQ(fx->leftEngine().channel(), 3u);
+    EXPECT_EQ(engine(0).channel(), 3u);
     EXPECT_EQ(get(kChannel), 0.8f);
     ASSERT_EQ(host().automated.size(), 1u);
     EXPECT_EQ(host().automated[0].effect, e);
     EXPECT_EQ(host().automated[0].index, kChannel);
     EXPECT_EQ(host().automated[0].value, 0.8f);
-    EXPECT_EQ(forwarded, (std::vector<std::pair<VstInt32, float>>{{kChannel, 0.8f}}));
 }
 
 TEST_F(EffectTest, ProgramNames)
@@ -456,43 +506,29 @@ TEST_F(EffectTest, ProgramNames)
     EXPECT_FALSE(testhost::queryText(e, effGetProgramNameIndexed, 0, 0, kVstMaxProgNameLen).overran);
 }
 
-TEST_F(EffectTest, ProgramChangeOrderAndRecord)
+TEST_F(EffectTest, ProgramChangeAndRecord)
 {
     set(kBrightRhythm, 0.7f);
     set(kTrebleClean, 0.3f);
-    recordForwarding();
     dispatch(e, effSetProgram, 0, 0);
-    std::vector<VstInt32> order;
-    for (const auto& [index, value] : forwarded)
-        order.push_back(index);
-    const std::vector<VstInt32> expected = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  11, 12, 13, 14,
-                                            10, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
-    EXPECT_EQ(order, expected);
     // The record mirrors what was applied, switches as exactly 0 or 1.
     EXPECT_EQ(get(kBrightRhythm), 1.0f);
     EXPECT_EQ(get(kTrebleClean), 0.3f);
 
     // The only program is 0; other indices are ignored.
-    forwarded.clear();
+    const std::vector<float> before = allValues();
     dispatch(e, effSetProgram, 0, 1);
     dispatch(e, effSetProgram, 0, -1);
     EXPECT_EQ(dispatch(e, effGetProgram), 0);
-    EXPECT_TRUE(forwarded.empty());
+    EXPECT_EQ(allValues(), before);
     EXPECT_EQ(testhost::queryText(e, effGetProgramName).value, "Init 1");
-}
-
-TEST_F(EffectTest, FirstBlockSendsTheRate)
-{
-    EXPECT_FALSE(fx->isSampleRateSent());
-    testhost::process(e, static_cast<float*>(nullptr), nullptr, nullptr, nullptr, 0);
-    EXPECT_TRUE(fx->isSampleRateSent());
-    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 44100.0);
-    EXPECT_DOUBLE_EQ(fx->rightEngine().sampleRate(), 44100.0);
 }
 
 TEST_F(EffectTest, RateSetBeforeTheFirstBlockIsUsed)
 {
     dispatch(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    // The engines take it with the next block.
+    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 44100.0);
     // Rates that no coefficient can be computed for are refused.
     for (float bad :
          {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
@@ -503,13 +539,12 @@ TEST_F(EffectTest, RateSetBeforeTheFirstBlockIsUsed)
     EXPECT_EQ(fx->getBlockSize(), 64);
     EXPECT_FLOAT_EQ(fx->getSampleRate(), 48000.0f);
     const auto out = run(left, right);
-    EXPECT_TRUE(fx->isSampleRateSent());
-    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 48000.0);
-    EXPECT_DOUBLE_EQ(fx->rightEngine().sampleRate(), 48000.0);
+    EXPECT_DOUBLE_EQ(engine(0).sampleRate(), 48000.0);
+    EXPECT_DOUBLE_EQ(engine(1).sampleRate(), 48000.0);
     EXPECT_GT(peak(out.first), 1e-4);
     dispatch(e, effMainsChanged, 0, 0);
     dispatch(e, effMainsChanged, 0, 1);
-    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 48000.0);
+    EXPECT_DOUBLE_EQ(engine(0).sampleRate(), 48000.0);
 }
 
 TEST_F(EffectTest, MonoFeedsBothOutputsFromInputZero)
