@@ -171,6 +171,23 @@ TEST_F(Lv2Ui, ChannelSelectorClicksWriteTheChannelPort)
     }
 }
 
+TEST_F(Lv2Ui, KnobDragsWriteKnobPositions)
+{
+    // Gain Clean from 5: 40 pixels up is a fifth of the travel, 7 of 10.
+    screen->moveTo(164, lv2Top + 49);
+    screen->button(true);
+    idle(1);
+    screen->moveTo(164, lv2Top + 29);
+    idle(1);
+    screen->moveTo(164, lv2Top + 9);
+    screen->button(false);
+    idle();
+    ASSERT_GE(writes.size(), 2u);
+    for (const Write& w : writes)
+        EXPECT_EQ(w.port, Lv2Ports::firstParameter + kGainClean);
+    EXPECT_NEAR(writes.back().value, 7.0f, 1e-4f);
+}
+
 TEST_F(Lv2Ui, PanelViewPortEventTurnsTheFace)
 {
     const std::vector<uint32_t> front = lv2Panel();

@@ -30,8 +30,14 @@ for so in "$vst" "$bundle/zrv4_dsp.so" "$bundle/zrv4_ui.so"; do
   for lib in $(objdump -p "$so" | awk '/NEEDED/ {print $2}'); do
     path=$(ldconfig -p | awk -v l="$lib" '$1 == l {print $NF; exit}')
     [ -n "$path" ] || fail "$lib of ${so##*/} is not installed"
-    owner=$(dpkg -S "$(realpath "$path")" 2>/dev/null | head -1 | cut -d: -f1) ||
-      owner=$(dpkg -S "$path" | head -1 | cut -d: -f1)
+    # dpkg knows a library by one of its paths: the linker's, the real one, or
+    # either under /usr (merged /usr).
+    owner=
+    for p in "$path" "$(realpath "$path")" "/usr$path" "${path#/usr}"; do
+      owner=$(dpkg -S "$p" 2>/dev/null | head -1 | cut -d: -f1)
+      [ -n "$owner" ] && break
+    done
+    [ -n "$owner" ] || fail "no package owns $lib"
     grep -Eq "(^|, )$owner( |,|$)" <<<"$depends" || fail "$lib (${owner}) of ${so##*/} is not in Depends: $depends"
   done
 done
