@@ -5,7 +5,6 @@
 #include "toolkit/CFrame.h"
 #include "toolkit/CHorizontalSwitch.h"
 #include "toolkit/COnOffButton.h"
-#include "vst/AudioEffect.h"
 
 namespace
 {
@@ -74,7 +73,7 @@ CRect placeOf(const Placement& p, const CBitmap* image, long subImages)
 }
 } // namespace
 
-ZRV4_GUI::ZRV4_GUI(AudioEffect* effect) : AEffGUIEditor(effect)
+ZRV4_GUI::ZRV4_GUI(EditorHost& host, AudioEffect* effect) : AEffGUIEditor(effect), host(host)
 {
     frontImage = new CBitmap(kFrontPanel);
     backImage = new CBitmap(kBackPanel);
@@ -123,13 +122,13 @@ bool ZRV4_GUI::open(void* ptr)
     oversamplingSelector =
         new CHorizontalSwitch(placeOf(oversamplingPlace, oversamplingLamps, 3), this, kOversampling, 3,
                               oversamplingLamps->getHeight() / 3, 3, oversamplingLamps, CPoint(0, 0));
-    for (VstInt32 i = 0; i < kNumParameters; ++i)
-        if (CControl* control = getControl(i))
-            control->setValue(effect->getParameter(i));
+    pollValues();
 
     frame.store(newFrame, std::memory_order_release);
-    panelRequest.store(kNoRequest);
-    showPanel(effect->getParameter(kPanelView) < 1.0f);
+    // Opened, only exactly 1 shows the back; afterwards every change of the
+    // value turns the panel to what the button then shows.
+    panelValue = host.getParameter(kPanelView);
+    showPanel(panelValue < 1.0f);
 
     smallSwitch->forget();
     knob->forget();
@@ -196,33 +195,50 @@ void ZRV4_GUI::showPanel(bool front)
     backShown = !front;
 }
 
+void ZRV4_GUI::pollValues()
+{
+    // The stored values: for the switch parameters already 0 or 1. A control
+    // redraws only when its value changed.
+    for (VstInt32 i = 0; i < kNumParameters; ++i)
+        if (CControl* control = getControl(i))
+            control->setValue(host.getParameter(i));
+}
+
 void ZRV4_GUI::idle()
 {
-    const int request = panelRequest.exchange(kNoRequest, std::memory_order_acq_rel);
-    if (request != kNoRequest)
-        showPanel(request == kFront);
+    if (getFrame() == nullptr)
+        return;
+    pollValues();
+    const float panel = host.getParameter(kPanelView);
+    if (panel != panelValue && panelButton != nullptr)
+    {
+        panelValue = panel;
+        showPanel(panelButton->getValue() < 0.5f);
+    }
     AEffGUIEditor::idle();
 }
 
-void ZRV4_GUI::setParameter(VstInt32 index, float /*value*/)
+bool ZRV4_GUI::isParameterTag(long tag)
 {
-    if (getFrame() == nullptr || index < 0 || index >= kNumParameters)
-        return;
-    // The effect's stored value: for the switch parameters already 0 or 1.
-    if (CControl* control = getControl(index))
-        control->setValue(effect->getParameter(index));
-    if (index == kPanelView && panelButton != nullptr)
-        panelRequest.store(panelButton->getValue() < 0.5f ? kFront : kBack,
-                           std::memory_order_release);
+    return tag >= 0 && tag < kNumParameters;
 }
 
 void ZRV4_GUI::valueChanged(CDrawContext* /*context*/, CControl* control)
 {
-    if (control == nullptr)
+    if (control == nullptr || !isParameterTag(control->getTag()))
         return;
-    const long tag = control->getTag();
-    if (tag < 0 || tag >= kNumParameters)
-        return;
-    effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());
+    host.performEdit(static_cast<int32_t>(control->getTag()), control->getValue());
     control->setDirty(true);
+}
+
+void ZRV4_GUI::controlBeginEdit(CControl* control)
+{
+    if (control != nullptr && isParameterTag(control->getTag()))
+        host.beginEdit(static_cast<int32_t>(control->getTag()));
+}
+
+void ZRV4_GUI::controlEndEdit(CControl* control)
+{
+    if (control != nullptr && isParameterTag(control->getTag()))
+        host.endEdit(static_cast<int32_t>(control->getTag()));
 }

@@ -2,11 +2,12 @@
 // The front carries the controls of the three channels, the channel selector,
 // the stereo/mono and power switches; the back the level knobs and the
 // oversampling selector. Parameter 24 "Panel View" picks the face. Every
-// control's tag is its parameter index; the editor keeps no parameter state.
+// control's tag is its parameter index. The editor reads the values through
+// its host link when it idles, on its own thread, and reports the user's
+// edits through it; nothing calls into the editor from the audio thread.
 #pragma once
 
-#include <atomic>
-
+#include "editor/EditorHost.h"
 #include "toolkit/AEffGUIEditor.h"
 #include "toolkit/CControlListener.h"
 
@@ -20,15 +21,19 @@ class COnOffButton;
 class ZRV4_GUI : public AEffGUIEditor, public CControlListener
 {
 public:
-    explicit ZRV4_GUI(AudioEffect* effect);
+    // effect, if not null, is the VST effect that owns the editor; the
+    // editor registers itself with it.
+    ZRV4_GUI(EditorHost& host, AudioEffect* effect);
     ~ZRV4_GUI() override;
 
     bool open(void* ptr) override;
     void close() override;
-    // Turns the panel when parameter 24 asked for it, then lets the frame draw.
+    // Moves the controls to the current values, turns the panel when
+    // parameter 24 changed, then lets the frame draw.
     void idle() override;
-    void setParameter(VstInt32 index, float value) override;
     void valueChanged(CDrawContext* context, CControl* control) override;
+    void controlBeginEdit(CControl* control) override;
+    void controlEndEdit(CControl* control) override;
 
     // The control of a parameter index; null while closed or for other indices.
     CControl* getControl(VstInt32 index) const;
@@ -39,6 +44,10 @@ public:
 
 private:
     void showPanel(bool front);
+    void pollValues();
+    static bool isParameterTag(long tag);
+
+    EditorHost& host;
 
     CAnimKnob* knobs[numKnobs] = {};
     COnOffButton* switches[numSwitches] = {};
@@ -48,14 +57,7 @@ private:
     CBitmap* frontImage = nullptr;
     CBitmap* backImage = nullptr;
 
-    // setParameter(24) may come on the audio thread, but views are attached and
-    // detached on the interface thread only: the turn waits for the next idle.
-    enum PanelRequest : int
-    {
-        kNoRequest = -1,
-        kFront = 0,
-        kBack = 1,
-    };
-    std::atomic<int> panelRequest{kNoRequest};
+    // The Panel View value the shown face was chosen for.
+    float panelValue = 0.0f;
     bool backShown = false;
 };

@@ -22,12 +22,12 @@ const ParameterInfo table[kNumParameters] = {
 
 } // namespace
 
-const ParameterInfo& ParameterTable::info(VstInt32 index)
+const ParameterInfo& ParameterTable::info(int32_t index)
 {
     return table[index];
 }
 
-float ParameterTable::conform(VstInt32 index, float value)
+float ParameterTable::conform(int32_t index, float value)
 {
     if (value != value)
         return 0.0f; // NaN
@@ -44,7 +44,7 @@ float ParameterTable::conform(VstInt32 index, float value)
     }
 }
 
-const char* ParameterTable::label(VstInt32 index, float value, unsigned oversamplingFactor)
+const char* ParameterTable::label(int32_t index, float value, unsigned oversamplingFactor)
 {
     switch (table[index].kind)
     {

@@ -3,9 +3,9 @@
 // table exchange them.
 #pragma once
 
-#include "vst/aeffectx.h"
+#include <cstdint>
 
-enum ParameterIndex : VstInt32
+enum ParameterIndex : int32_t
 {
     kChannel = 0,
     kGainLead,
@@ -59,19 +59,19 @@ struct ParameterInfo
 class ParameterTable
 {
   public:
-    static bool isValid(VstInt32 index) { return index >= 0 && index < kNumParameters; }
+    static bool isValid(int32_t index) { return index >= 0 && index < kNumParameters; }
     // Entry of a valid index.
-    static const ParameterInfo& info(VstInt32 index);
+    static const ParameterInfo& info(int32_t index);
 
     // The value that a parameter actually takes: a NaN counts as 0; switches
     // become exactly 0 or 1 (above 0.5 is on); the values that reach a
     // control law are held in 0..1, so no taper divides by zero or turns
     // negative. Channel and the exact-comparison parameters pass unchanged.
-    static float conform(VstInt32 index, float value);
+    static float conform(int32_t index, float value);
 
     // Label text for a valid index and its value; oversamplingFactor is the
     // factor the engines run at, shown for a value outside 0..1.
-    static const char* label(VstInt32 index, float value, unsigned oversamplingFactor);
+    static const char* label(int32_t index, float value, unsigned oversamplingFactor);
 
     // The factor that an Oversampling value selects, or 0 for a value that
     // selects none (outside 0..1, or NaN).

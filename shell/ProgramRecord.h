@@ -2,6 +2,7 @@
 #pragma once
 
 #include "shell/ParameterTable.h"
+#include "vst/aeffectx.h"
 
 struct ProgramRecord
 {

@@ -1,10 +1,9 @@
 #include "shell/VST_ZRV4.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "engine/ZRV4.h"
+#include "shell/VstEditorHost.h"
 #include "vst/AEffEditor.h"
 
 #if ZRV4_WITH_EDITOR
@@ -19,13 +18,6 @@ constexpr const char* effectName = "ZRV4 1.0.0";
 constexpr const char* vendorName = "Tolvane Amps";
 constexpr const char* initName = "Init";
 
-// One bad sample would stay in every recursive filter for good: a NaN or an
-// infinity enters an engine as silence.
-inline double finiteOrZero(double x) noexcept
-{
-    return std::isfinite(x) ? x : 0.0;
-}
-
 } // namespace
 
 VST_ZRV4::VST_ZRV4(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, programCount, kNumParameters)
@@ -37,8 +29,6 @@ VST_ZRV4::VST_ZRV4(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 
     setUniqueID(vstFourCC('Z', 'R', 'V', '4'));
     cEffect.version = 1000;
 
-    sampleRateSent = false;
-
     programs.reset(new ProgramRecord[numPrograms]);
     for (VstInt32 p = 0; p < numPrograms; ++p)
     {
@@ -46,220 +36,63 @@ VST_ZRV4::VST_ZRV4(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 
             programs[p].values[i] = ParameterTable::info(i).defaultValue;
         vstStrncpy(programs[p].name, initName, kVstMaxProgNameLen - 1);
     }
-    for (VstInt32 i = 0; i < kNumParameters; ++i)
-        values[i] = ParameterTable::info(i).defaultValue;
+    setProgram(0);
 
-    engineLeft.reset(new ZRV4(true));
-    engineRight.reset(new ZRV4(*engineLeft));
-
-    if (programs)
-        setProgram(0);
-
+    editorHost.reset(new VstEditorHost(*this));
 #if ZRV4_WITH_EDITOR
-    new ZRV4_GUI(this); // registers itself through setEditor, and the effect owns it
+    new ZRV4_GUI(*editorHost, this); // registers itself through setEditor, and the effect owns it
 #endif
 }
 
 VST_ZRV4::~VST_ZRV4()
 {
-    programs.reset();
-    // The editor goes before the engines it may still read.
+    // The editor goes before the link it reads values through.
     delete editor;
     editor = nullptr;
-    engineLeft.reset();
-    engineRight.reset();
-}
-
-template <typename T> void VST_ZRV4::processBlock(T** inputs, T** outputs, VstInt32 sampleFrames)
-{
-    if (!sampleRateSent)
-    {
-        engineLeft->setSampleRate(sampleRate);
-        engineRight->setSampleRate(sampleRate);
-        sampleRateSent = true;
-    }
-    if (sampleFrames <= 0 || inputs == nullptr || outputs == nullptr)
-        return;
-    const T* in0 = inputs[0];
-    const T* in1 = inputs[1];
-    T* out0 = outputs[0];
-    T* out1 = outputs[1];
-    if (in0 == nullptr || in1 == nullptr || out0 == nullptr || out1 == nullptr)
-        return;
-
-    // Each frame reads its inputs before it writes an output, so the host
-    // may process in place.
-    ZRV4& left = *engineLeft;
-    ZRV4& right = *engineRight;
-    switch (processMode)
-    {
-    case mono:
-        for (VstInt32 i = 0; i < sampleFrames; ++i)
-        {
-            const T y = static_cast<T>(left.processSample(finiteOrZero(in0[i])));
-            out0[i] = y;
-            out1[i] = y;
-        }
-        break;
-    case stereo:
-        for (VstInt32 i = 0; i < sampleFrames; ++i)
-        {
-            const double x0 = finiteOrZero(in0[i]);
-            const double x1 = finiteOrZero(in1[i]);
-            // The two engines run interleaved: independent chains, same
-            // results as one after the other, better use of the pipeline.
-            double y0, y1;
-            ZRV4::processStereo(left, right, x0, x1, y0, y1);
-            out0[i] = static_cast<T>(y0);
-            out1[i] = static_cast<T>(y1);
-        }
-        break;
-    default:
-        for (VstInt32 i = 0; i < sampleFrames; ++i)
-        {
-            const T x0 = in0[i];
-            const T x1 = in1[i];
-            out0[i] = x0;
-            out1[i] = x1;
-        }
-        break;
-    }
 }
 
 void VST_ZRV4::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
 {
-    processBlock(inputs, outputs, sampleFrames);
+    if (inputs == nullptr || outputs == nullptr)
+        core.process(static_cast<const float*>(nullptr), nullptr, nullptr, nullptr, 0);
+    else
+        core.process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
 }
 
 void VST_ZRV4::processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames)
 {
-    processBlock(inputs, outputs, sampleFrames);
-}
-
-void VST_ZRV4::setPluginMode(float v)
-{
-    if (v == 1.0f)
-    {
-        if (values[kBypass] < 1.0f)
-            processMode = stereo;
-        savedPluginMode = 1.0f;
-    }
-    else if (v == 0.0f)
-    {
-        if (values[kBypass] < 1.0f)
-            processMode = mono;
-        savedPluginMode = 0.0f;
-    }
+    if (inputs == nullptr || outputs == nullptr)
+        core.process(static_cast<const double*>(nullptr), nullptr, nullptr, nullptr, 0);
     else
-    {
-        processMode = passThrough;
-    }
-}
-
-void VST_ZRV4::applyToEngine(ZRV4& engine, VstInt32 index, float v)
-{
-    switch (index)
-    {
-    case kChannel:
-        engine.setChannel(v);
-        break;
-    case kGainLead:
-    case kBrightLead:
-        engine.setLeadGain(values[kGainLead], values[kBrightLead]);
-        break;
-    case kLowsLead:
-    case kMidsLead:
-    case kTrebleLead:
-    case kPresenceLead:
-    case kShapeLead:
-    case kVolumeLead:
-        engine.setLeadTone(values[kLowsLead], values[kMidsLead], values[kTrebleLead], values[kPresenceLead],
-                           values[kVolumeLead], values[kShapeLead]);
-        break;
-    case kGainRhythm:
-    case kBrightRhythm:
-        engine.setRhythmGain(values[kGainRhythm], values[kBrightRhythm]);
-        break;
-    case kModeRhythm:
-        if (engine.hasRhythmModeNetworks())
-            engine.setRhythmMode(v);
-        break;
-    case kLowsRhythm:
-    case kMidsRhythm:
-    case kTrebleRhythm:
-    case kVolumeRhythm:
-        engine.setRhythmTone(values[kLowsRhythm], values[kMidsRhythm], values[kTrebleRhythm],
-                             values[kVolumeRhythm]);
-        break;
-    case kGainClean:
-    case kBrightClean:
-        engine.setCleanGain(values[kGainClean], values[kBrightClean]);
-        break;
-    case kLowsClean:
-    case kMidsClean:
-    case kTrebleClean:
-    case kVolumeClean:
-        engine.setCleanTone(values[kLowsClean], values[kMidsClean], values[kTrebleClean],
-                            values[kVolumeClean]);
-        break;
-    case kInputLevel:
-        engine.setInputLevel(v);
-        break;
-    case kOutputLevel:
-        engine.setOutputLevel(v);
-        break;
-    case kOversampling:
-        // A value outside 0..1 selects no factor: the engine keeps its own.
-        if (const unsigned factor = ParameterTable::oversamplingFactorFor(v))
-        {
-            engine.setOversampling(factor);
-            engine.setSampleRate(static_cast<float>(engine.sampleRate()));
-        }
-        break;
-    default:
-        break;
-    }
+        core.process(inputs[0], inputs[1], outputs[0], outputs[1], sampleFrames);
 }
 
 void VST_ZRV4::setParameter(VstInt32 index, float value)
 {
-    float v = value;
-    if (ParameterTable::isValid(index))
-    {
-        v = ParameterTable::conform(index, value);
-        if (programs && curProgram >= 0 && curProgram < numPrograms)
-            programs[curProgram].values[index] = v;
-        values[index] = v;
-        if (engineLeft)
-            applyToEngine(*engineLeft, index, v);
-        if (engineRight)
-            applyToEngine(*engineRight, index, v);
-        if (index == kPluginMode)
-            setPluginMode(v);
-        else if (index == kBypass)
-            setPluginMode(v == 1.0f ? 0.5f : savedPluginMode);
-    }
-    if (editor != nullptr)
-        editor->setParameter(index, v);
+    if (!ParameterTable::isValid(index))
+        return;
+    core.setParameter(index, value);
+    if (programs && curProgram >= 0 && curProgram < numPrograms)
+        programs[curProgram].values[index] = core.getParameter(index);
 }
 
 float VST_ZRV4::getParameter(VstInt32 index)
 {
-    return ParameterTable::isValid(index) ? values[index] : 0.0f;
+    return core.getParameter(index);
 }
 
 void VST_ZRV4::getParameterLabel(VstInt32 index, char* label)
 {
     if (!ParameterTable::isValid(index))
         return;
-    const unsigned factor = engineLeft ? engineLeft->oversamplingFactor() : 4;
-    vstStrncpy(label, ParameterTable::label(index, values[index], factor), kVstMaxLabelLen - 1);
+    vstStrncpy(label, ParameterTable::label(index, core.getParameter(index), core.requestedFactor()),
+               kVstMaxLabelLen - 1);
 }
 
 void VST_ZRV4::getParameterDisplay(VstInt32 index, char* text)
 {
     if (ParameterTable::isValid(index))
-        float2string(values[index], text, kVstMaxParamStrLen);
+        float2string(core.getParameter(index), text, kVstMaxParamStrLen);
 }
 
 void VST_ZRV4::getParameterName(VstInt32 index, char* text)
@@ -274,10 +107,7 @@ void VST_ZRV4::setProgram(VstInt32 program)
     if (program != 0 || !programs)
         return;
     curProgram = program;
-    // Mode Rhythm (10) goes after Bright Rhythm and the Rhythm tone controls.
-    static const VstInt32 order[kNumParameters] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  11, 12, 13, 14,
-                                                   10, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
-    for (VstInt32 index : order)
+    for (VstInt32 index : ZRV4Effect::applyOrder)
         setParameter(index, programs[curProgram].values[index]);
 }
 
@@ -310,13 +140,9 @@ bool VST_ZRV4::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char
 
 void VST_ZRV4::setSampleRate(float rate)
 {
-    // A zero, negative or non-finite rate would leave every coefficient
-    // undefined: keep the rate in use.
-    if (!(rate > 0.0f) || !std::isfinite(rate))
-        return;
-    AudioEffectX::setSampleRate(rate);
-    engineLeft->setSampleRate(rate);
-    engineRight->setSampleRate(rate);
+    // A rate the core refuses leaves the one in use.
+    if (core.setSampleRate(rate))
+        AudioEffectX::setSampleRate(rate);
 }
 
 void VST_ZRV4::setBlockSize(VstInt32 size)

@@ -1,16 +1,15 @@
-// The effect the host talks to: two engines (one per side of a stereo
-// signal), the program table, the current parameter values and the
-// processing mode.
+// The effect as a VST 2.4 host sees it: the opcodes, parameter texts, the
+// program table and the editor, around the format-neutral effect core.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
-#include "shell/ParameterTable.h"
 #include "shell/ProgramRecord.h"
+#include "shell/ZRV4Effect.h"
 #include "vst/AudioEffectX.h"
 
-class ZRV4;
+class VstEditorHost;
 
 class VST_ZRV4 : public AudioEffectX
 {
@@ -22,6 +21,7 @@ class VST_ZRV4 : public AudioEffectX
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) override;
     void processDoubleReplacing(double** inputs, double** outputs, VstInt32 sampleFrames) override;
 
+    // Any thread: the value is stored for the next block.
     void setParameter(VstInt32 index, float value) override;
     float getParameter(VstInt32 index) override;
     void getParameterLabel(VstInt32 index, char* label) override;
@@ -35,8 +35,7 @@ class VST_ZRV4 : public AudioEffectX
 
     void setSampleRate(float rate) override;
     void setBlockSize(VstInt32 size) override;
-    void suspend() override {}
-    void resume() override {}
+    void resume() override { core.resume(); }
 
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
@@ -46,31 +45,15 @@ class VST_ZRV4 : public AudioEffectX
     VstPlugCategory getPlugCategory() override { return kPlugCategUnknown; }
     VstInt32 canDo(char* /*text*/) override { return 0; }
 
-    // Read access for the editor and for tests.
-    const ZRV4& leftEngine() const { return *engineLeft; }
-    const ZRV4& rightEngine() const { return *engineRight; }
-    // 0 pass-through, 1 mono, 2 stereo.
-    uint16_t getProcessMode() const { return processMode; }
-    float getSavedPluginMode() const { return savedPluginMode; }
-    bool isSampleRateSent() const { return sampleRateSent; }
+    // For tests: the core and its engines, read while nothing processes.
+    const ZRV4Effect& effectCore() const { return core; }
+    const ZRV4& leftEngine() const { return core.leftEngine(); }
+    const ZRV4& rightEngine() const { return core.rightEngine(); }
+    uint16_t getProcessMode() const { return static_cast<uint16_t>(core.processMode()); }
+    float getSavedPluginMode() const { return core.savedPluginMode(); }
 
   private:
-    enum ProcessMode : uint16_t
-    {
-        passThrough = 0,
-        mono = 1,
-        stereo = 2
-    };
-
-    void setPluginMode(float v);
-    void applyToEngine(ZRV4& engine, VstInt32 index, float v);
-    template <typename T> void processBlock(T** inputs, T** outputs, VstInt32 sampleFrames);
-
-    std::unique_ptr<ZRV4> engineLeft;
-    std::unique_ptr<ZRV4> engineRight;
-    uint16_t processMode = mono;
-    float values[kNumParameters];
-    float savedPluginMode = 0.0f;
+    ZRV4Effect core;
     std::unique_ptr<ProgramRecord[]> programs;
-    bool sampleRateSent = false;
+    std::unique_ptr<VstEditorHost> editorHost;
 };

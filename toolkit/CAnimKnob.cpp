@@ -44,6 +44,7 @@ double CAnimKnob::angleOf(const CPoint& where) const
 void CAnimKnob::onMouseDown(const CPoint& where, long /*modifiers*/)
 {
     dragging = true;
+    beginEdit();
     last = where;
     lastAngle = angleOf(where);
     dragValue = getValue();
@@ -89,6 +90,9 @@ void CAnimKnob::onMouseMoved(const CPoint& where, long modifiers)
 
 void CAnimKnob::onMouseUp(const CPoint& where, long modifiers)
 {
+    if (!dragging)
+        return;
     onMouseMoved(where, modifiers);
     dragging = false;
+    endEdit();
 }

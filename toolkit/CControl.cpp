@@ -20,6 +20,18 @@ void CControl::setValue(float v)
         setDirty();
 }
 
+void CControl::beginEdit()
+{
+    if (listener != nullptr)
+        listener->controlBeginEdit(this);
+}
+
+void CControl::endEdit()
+{
+    if (listener != nullptr)
+        listener->controlEndEdit(this);
+}
+
 void CControl::changeByUser(float newValue, bool always)
 {
     const float old = getValue();

@@ -23,6 +23,9 @@ protected:
     // Stores a value set with the mouse and, when it differs from the old one
     // or always is true, tells the listener.
     void changeByUser(float newValue, bool always = false);
+    // A mouse gesture starts or ends.
+    void beginEdit();
+    void endEdit();
 
 private:
     CControlListener* listener;

@@ -37,7 +37,16 @@ void CHorizontalSwitch::select(const CPoint& where)
 void CHorizontalSwitch::onMouseDown(const CPoint& where, long /*modifiers*/)
 {
     dragging = true;
+    beginEdit();
     select(where);
+}
+
+void CHorizontalSwitch::onMouseUp(const CPoint& /*where*/, long /*modifiers*/)
+{
+    if (!dragging)
+        return;
+    dragging = false;
+    endEdit();
 }
 
 void CHorizontalSwitch::onMouseMoved(const CPoint& where, long /*modifiers*/)

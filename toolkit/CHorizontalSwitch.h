@@ -16,7 +16,7 @@ public:
     void draw(CDrawContext* context) override;
     void onMouseDown(const CPoint& where, long modifiers) override;
     void onMouseMoved(const CPoint& where, long modifiers) override;
-    void onMouseUp(const CPoint& /*where*/, long /*modifiers*/) override { dragging = false; }
+    void onMouseUp(const CPoint& where, long modifiers) override;
 
 private:
     void select(const CPoint& where);

@@ -16,5 +16,7 @@ void COnOffButton::draw(CDrawContext* context)
 
 void COnOffButton::onMouseDown(const CPoint& /*where*/, long /*modifiers*/)
 {
+    beginEdit();
     changeByUser(getValue() == 0.0f ? 1.0f : 0.0f, true);
+    endEdit();
 }

@@ -50,3 +50,13 @@ VstIntPtr AudioEffectX::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr va
         return AudioEffect::dispatcher(opcode, index, value, ptr, opt);
     }
 }
+
+bool AudioEffectX::beginEdit(VstInt32 index)
+{
+    return audioMaster != nullptr && audioMaster(&cEffect, audioMasterBeginEdit, index, 0, nullptr, 0.0f) != 0;
+}
+
+bool AudioEffectX::endEdit(VstInt32 index)
+{
+    return audioMaster != nullptr && audioMaster(&cEffect, audioMasterEndEdit, index, 0, nullptr, 0.0f) != 0;
+}

@@ -30,4 +30,9 @@ class AudioEffectX : public AudioEffect
     virtual VstPlugCategory getPlugCategory() { return kPlugCategUnknown; }
     // 1 = can do, -1 = cannot, 0 = does not know.
     virtual VstInt32 canDo(char* /*text*/) { return 0; }
+
+    // Tell the host that the user starts or ends changing a parameter, so
+    // that it records the changes between as one gesture.
+    bool beginEdit(VstInt32 index);
+    bool endEdit(VstInt32 index);
 };

@@ -12,22 +12,12 @@
 #include "engine/ZRV4.h"
 #include "shell/VST_ZRV4.h"
 #include "tests/shell/TestHost.h"
-#include "vst/AEffEditor.h"
 
 namespace
 {
 
 using testhost::dispatch;
 using testhost::host;
-
-// Records what the effect forwards to its editor.
-class ForwardRecorder : public AEffEditor
-{
-  public:
-    explicit ForwardRecorder(std::vector<std::pair<VstInt32, float>>& calls) : calls(calls) {}
-    void setParameter(VstInt32 index, float value) override { calls.emplace_back(index, value); }
-    std::vector<std::pair<VstInt32, float>>& calls;
-};
 
 struct Expected
 {
@@ -95,13 +85,11 @@ class EffectTest : public ::testing::Test
             v.push_back(get(i));
         return v;
     }
-    // Replaces the effect's editor by a recorder of forwarded changes.
-    void recordForwarding()
+    // An engine after the changes made so far reached it (an empty block).
+    const ZRV4& engine(int side)
     {
-        AEffEditor* old = fx->getEditor();
-        fx->setEditor(nullptr);
-        delete old;
-        fx->setEditor(new ForwardRecorder(forwarded));
+        testhost::process(e, static_cast<float*>(nullptr), nullptr, nullptr, nullptr, 0);
+        return side == 0 ? fx->leftEngine() : fx->rightEngine();
     }
     // Output pair for a stereo input pair, through the double entry.
     std::pair<std::vector<double>, std::vector<double>> run(std::vector<double> in0, std::vector<double> in1)
@@ -114,7 +102,6 @@ class EffectTest : public ::testing::Test
 
     AEffect* e = nullptr;
     VST_ZRV4* fx = nullptr;
-    std::vector<std::pair<VstInt32, float>> forwarded;
 };
 
 const std::vector<double> left = testhost::tone<double>(4096, 220.0, 0.3);
@@ -235,15 +222,14 @@ TEST_F(EffectTest, ParameterTableAtDefaults)
     EXPECT_EQ(allValues(), before);
     EXPECT_EQ(fx->getProcessMode(), 1);
     EXPECT_EQ(fx->getSavedPluginMode(), 0.0f);
-    EXPECT_EQ(fx->leftEngine().channel(), 1u);
-    EXPECT_EQ(fx->leftEngine().oversamplingFactor(), 4u);
-    EXPECT_DOUBLE_EQ(fx->leftEngine().inputGain(), 1.0);
-    EXPECT_DOUBLE_EQ(fx->rightEngine().outputGain(), 1.0);
+    EXPECT_EQ(engine(0).channel(), 1u);
+    EXPECT_EQ(engine(0).oversamplingFactor(), 4u);
+    EXPECT_DOUBLE_EQ(engine(0).inputGain(), 1.0);
+    EXPECT_DOUBLE_EQ(engine(1).outputGain(), 1.0);
 }
 
 TEST_F(EffectTest, SwitchesThresholdAboveOneHalf)
 {
-    recordForwarding();
     for (VstInt32 i : {kBrightLead, kShapeLead, kModeRhythm, kBrightRhythm, kBrightClean})
     {
         SCOPED_TRACE(i);
@@ -254,9 +240,6 @@ TEST_F(EffectTest, SwitchesThresholdAboveOneHalf)
         EXPECT_EQ(get(i), 1.0f);
         set(i, 0.49f);
         EXPECT_EQ(get(i), 0.0f);
-        // The editor hears the thresholded value.
-        ASSERT_FALSE(forwarded.empty());
-        EXPECT_EQ(forwarded.back(), std::make_pair(i, 0.0f));
     }
     // A continuous control keeps what it is sent.
     set(kGainLead, 0.51f);
@@ -273,8 +256,8 @@ TEST_F(EffectTest, ChannelRangesAndLabel)
     {
         SCOPED_TRACE(v);
         set(kChannel, v);
-        EXPECT_EQ(fx->leftEngine().channel(), channel);
-        EXPECT_EQ(fx->rightEngine().channel(), channel);
+        EXPECT_EQ(engine(0).channel(), channel);
+        EXPECT_EQ(engine(1).channel(), channel);
         EXPECT_EQ(label(kChannel), names[channel]);
     }
 }
@@ -305,18 +288,18 @@ TEST_F(EffectTest, ExactComparisonsForModeViewAndOversampling)
     {
         SCOPED_TRACE(v);
         set(kOversampling, v);
-        EXPECT_EQ(fx->leftEngine().oversamplingFactor(), factor);
-        EXPECT_EQ(fx->rightEngine().oversamplingFactor(), factor);
+        EXPECT_EQ(engine(0).oversamplingFactor(), factor);
+        EXPECT_EQ(engine(1).oversamplingFactor(), factor);
         EXPECT_EQ(label(kOversampling), labels[factor]);
     }
     // Outside 0..1 no factor is selected: the engines keep theirs, and the
     // label shows what they run at.
     set(kOversampling, 1.0f);
     set(kOversampling, 1.5f);
-    EXPECT_EQ(fx->leftEngine().oversamplingFactor(), 8u);
+    EXPECT_EQ(engine(0).oversamplingFactor(), 8u);
     EXPECT_EQ(label(kOversampling), "8x");
     set(kOversampling, -0.25f);
-    EXPECT_EQ(fx->rightEngine().oversamplingFactor(), 8u);
+    EXPECT_EQ(engine(1).oversamplingFactor(), 8u);
     EXPECT_EQ(get(kOversampling), -0.25f);
 }
 
@@ -357,13 +340,13 @@ TEST_F(EffectTest, LevelsAreGainFactors)
     {
         set(kInputLevel, v);
         set(kOutputLevel, v);
-        for (const ZRV4* engine : {&fx->leftEngine(), &fx->rightEngine()})
+        for (int side : {0, 1})
         {
-            EXPECT_DOUBLE_EQ(engine->inputGain(), gain);
-            EXPECT_DOUBLE_EQ(engine->outputGain(), gain);
+            EXPECT_DOUBLE_EQ(engine(side).inputGain(), gain);
+            EXPECT_DOUBLE_EQ(engine(side).outputGain(), gain);
         }
     }
-    EXPECT_GT(fx->leftEngine().inputGain(), 0.0);
+    EXPECT_GT(engine(0).inputGain(), 0.0);
 }
 
 // Regression: a value outside 0..1 sent to a taper control made it divide by
@@ -375,7 +358,7 @@ TEST_F(EffectTest, OutOfRangeAndNaNValuesAreHeldInRange)
     set(kVolumeClean, -3.0f);
     EXPECT_EQ(get(kVolumeClean), 0.0f);
     set(kInputLevel, 5.0f);
-    EXPECT_DOUBLE_EQ(fx->leftEngine().inputGain(), 2.0);
+    EXPECT_DOUBLE_EQ(engine(0).inputGain(), 2.0);
     set(kOutputLevel, std::numeric_limits<float>::quiet_NaN());
     EXPECT_EQ(get(kOutputLevel), 0.0f);
     EXPECT_EQ(testhost::paramDisplay(e, kOutputLevel), "0.000000");
@@ -391,7 +374,6 @@ TEST_F(EffectTest, OutOfRangeAndNaNValuesAreHeldInRange)
 
 TEST_F(EffectTest, IndicesOutsideTheTableChangeNothing)
 {
-    recordForwarding();
     const std::vector<float> before = allValues();
     for (VstInt32 i : {30, 28, -1, std::numeric_limits<VstInt32>::min()})
     {
@@ -406,25 +388,18 @@ TEST_F(EffectTest, IndicesOutsideTheTableChangeNothing)
     }
     EXPECT_EQ(allValues(), before);
     EXPECT_EQ(fx->getProcessMode(), 1);
-    EXPECT_EQ(fx->leftEngine().channel(), 1u);
-    // Every change still reaches the editor, also one it cannot show.
-    ASSERT_EQ(forwarded.size(), 4u);
-    EXPECT_EQ(forwarded[0], std::make_pair(30, 0.7f));
-    set(kBrightLead, 0.9f);
-    EXPECT_EQ(forwarded.back(), std::make_pair(static_cast<VstInt32>(kBrightLead), 1.0f));
+    EXPECT_EQ(engine(0).channel(), 1u);
 }
 
 TEST_F(EffectTest, AutomationFromTheEditorReachesTheHost)
 {
-    recordForwarding();
     fx->setParameterAutomated(kChannel, 0.8f);
-    EXPECT_EQ(fx->leftEngine().channel(), 3u);
+    EXPECT_EQ(engine(0).channel(), 3u);
     EXPECT_EQ(get(kChannel), 0.8f);
     ASSERT_EQ(host().automated.size(), 1u);
     EXPECT_EQ(host().automated[0].effect, e);
     EXPECT_EQ(host().automated[0].index, kChannel);
     EXPECT_EQ(host().automated[0].value, 0.8f);
-    EXPECT_EQ(forwarded, (std::vector<std::pair<VstInt32, float>>{{kChannel, 0.8f}}));
 }
 
 TEST_F(EffectTest, ProgramNames)
@@ -456,43 +431,29 @@ TEST_F(EffectTest, ProgramNames)
     EXPECT_FALSE(testhost::queryText(e, effGetProgramNameIndexed, 0, 0, kVstMaxProgNameLen).overran);
 }
 
-TEST_F(EffectTest, ProgramChangeOrderAndRecord)
+TEST_F(EffectTest, ProgramChangeAndRecord)
 {
     set(kBrightRhythm, 0.7f);
     set(kTrebleClean, 0.3f);
-    recordForwarding();
     dispatch(e, effSetProgram, 0, 0);
-    std::vector<VstInt32> order;
-    for (const auto& [index, value] : forwarded)
-        order.push_back(index);
-    const std::vector<VstInt32> expected = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  11, 12, 13, 14,
-                                            10, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27};
-    EXPECT_EQ(order, expected);
     // The record mirrors what was applied, switches as exactly 0 or 1.
     EXPECT_EQ(get(kBrightRhythm), 1.0f);
     EXPECT_EQ(get(kTrebleClean), 0.3f);
 
     // The only program is 0; other indices are ignored.
-    forwarded.clear();
+    const std::vector<float> before = allValues();
     dispatch(e, effSetProgram, 0, 1);
     dispatch(e, effSetProgram, 0, -1);
     EXPECT_EQ(dispatch(e, effGetProgram), 0);
-    EXPECT_TRUE(forwarded.empty());
+    EXPECT_EQ(allValues(), before);
     EXPECT_EQ(testhost::queryText(e, effGetProgramName).value, "Init 1");
-}
-
-TEST_F(EffectTest, FirstBlockSendsTheRate)
-{
-    EXPECT_FALSE(fx->isSampleRateSent());
-    testhost::process(e, static_cast<float*>(nullptr), nullptr, nullptr, nullptr, 0);
-    EXPECT_TRUE(fx->isSampleRateSent());
-    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 44100.0);
-    EXPECT_DOUBLE_EQ(fx->rightEngine().sampleRate(), 44100.0);
 }
 
 TEST_F(EffectTest, RateSetBeforeTheFirstBlockIsUsed)
 {
     dispatch(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
+    // The engines take it with the next block.
+    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 44100.0);
     // Rates that no coefficient can be computed for are refused.
     for (float bad :
          {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
@@ -503,13 +464,12 @@ TEST_F(EffectTest, RateSetBeforeTheFirstBlockIsUsed)
     EXPECT_EQ(fx->getBlockSize(), 64);
     EXPECT_FLOAT_EQ(fx->getSampleRate(), 48000.0f);
     const auto out = run(left, right);
-    EXPECT_TRUE(fx->isSampleRateSent());
-    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 48000.0);
-    EXPECT_DOUBLE_EQ(fx->rightEngine().sampleRate(), 48000.0);
+    EXPECT_DOUBLE_EQ(engine(0).sampleRate(), 48000.0);
+    EXPECT_DOUBLE_EQ(engine(1).sampleRate(), 48000.0);
     EXPECT_GT(peak(out.first), 1e-4);
     dispatch(e, effMainsChanged, 0, 0);
     dispatch(e, effMainsChanged, 0, 1);
-    EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 48000.0);
+    EXPECT_DOUBLE_EQ(engine(0).sampleRate(), 48000.0);
 }
 
 TEST_F(EffectTest, MonoFeedsBothOutputsFromInputZero)
