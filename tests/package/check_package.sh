@@ -26,6 +26,7 @@ grep -q "Found Plugin" <<<"$scan" && grep -q "ZRV4 1.0.0" <<<"$scan" || fail "sc
 
 # Each library a binary needs must belong to a package named in Depends.
 depends=$(dpkg-deb -f "$deb" Depends)
+names=$(sed 's/([^)]*)//g; s/|/,/g' <<<"$depends" | tr ',' '\n' | tr -d ' ')
 for so in "$vst" "$bundle/zrv4_dsp.so" "$bundle/zrv4_ui.so"; do
   for lib in $(objdump -p "$so" | awk '/NEEDED/ {print $2}'); do
     path=$(ldconfig -p | awk -v l="$lib" '$1 == l {print $NF; exit}')
@@ -34,11 +35,11 @@ for so in "$vst" "$bundle/zrv4_dsp.so" "$bundle/zrv4_ui.so"; do
     # either under /usr (merged /usr).
     owner=
     for p in "$path" "$(realpath "$path")" "/usr$path" "${path#/usr}"; do
-      owner=$(dpkg -S "$p" 2>/dev/null | head -1 | cut -d: -f1)
+      owner=$(dpkg -S "$p" 2>/dev/null | head -1 | cut -d: -f1) || owner=
       [ -n "$owner" ] && break
     done
     [ -n "$owner" ] || fail "no package owns $lib"
-    grep -Eq "(^|, )$owner( |,|$)" <<<"$depends" || fail "$lib (${owner}) of ${so##*/} is not in Depends: $depends"
+    grep -qxF "$owner" <<<"$names" || fail "$lib (${owner}) of ${so##*/} is not in Depends: $depends"
   done
 done
 echo "check_package: $(basename "$deb") installs both formats where hosts find them"
