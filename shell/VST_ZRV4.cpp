@@ -28,6 +28,8 @@ VST_ZRV4::VST_ZRV4(audioMasterCallback audioMaster) : AudioEffectX(audioMaster, 
     canDoubleReplacing();
     setUniqueID(vstFourCC('Z', 'R', 'V', '4'));
     cEffect.version = 1000;
+    announcedDelay.store(core.latencySamples());
+    setInitialDelay(core.latencySamples());
 
     programs.reset(new ProgramRecord[numPrograms]);
     for (VstInt32 p = 0; p < numPrograms; ++p)
@@ -74,6 +76,27 @@ void VST_ZRV4::setParameter(VstInt32 index, float value)
     core.setParameter(index, value);
     if (programs && curProgram >= 0 && curProgram < numPrograms)
         programs[curProgram].values[index] = core.getParameter(index);
+    if (index == kOversampling)
+        announceLatency();
+}
+
+void VST_ZRV4::announceLatency()
+{
+    // The factor takes effect with the next block; the host hears of its
+    // delay now, from this thread, never from inside a process call. Two
+    // threads changing the factor at once: each announces what it finds
+    // selected until what it announced is still selected.
+    int32_t delay;
+    do
+    {
+        delay = ZRV4Effect::latencyFor(core.requestedFactor());
+        if (announcedDelay.exchange(delay) != delay)
+        {
+            __atomic_store_n(&cEffect.initialDelay, delay, __ATOMIC_RELAXED);
+            if (audioMaster != nullptr)
+                audioMaster(&cEffect, audioMasterIOChanged, 0, 0, nullptr, 0.0f);
+        }
+    } while (ZRV4Effect::latencyFor(core.requestedFactor()) != delay);
 }
 
 float VST_ZRV4::getParameter(VstInt32 index)

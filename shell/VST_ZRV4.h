@@ -2,6 +2,7 @@
 // program table and the editor, around the format-neutral effect core.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 
@@ -53,7 +54,12 @@ class VST_ZRV4 : public AudioEffectX
     float getSavedPluginMode() const { return core.savedPluginMode(); }
 
   private:
+    // Sets the delay of the factor now selected and, when it changed, tells
+    // the host, from the calling thread.
+    void announceLatency();
+
     ZRV4Effect core;
+    std::atomic<int32_t> announcedDelay{0};
     std::unique_ptr<ProgramRecord[]> programs;
     std::unique_ptr<VstEditorHost> editorHost;
 };

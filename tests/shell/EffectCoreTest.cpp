@@ -9,6 +9,7 @@
 
 #include "engine/ZRV4.h"
 #include "shell/ZRV4Effect.h"
+#include "tests/shell/OversamplerDelay.h"
 #include "tests/shell/TestHost.h"
 
 namespace
@@ -112,6 +113,20 @@ TEST(EffectCore, ChangesWaitForTheNextBlock)
     EXPECT_EQ(fx.leftEngine().oversamplingFactor(), 2u);
     EXPECT_FALSE(fx.setSampleRate(0.0));
     EXPECT_DOUBLE_EQ(fx.getSampleRate(), 96000.0);
+}
+
+// The reported delays come from the oversampler's own impulse response: the
+// whole number of host samples closest to its phase delay from 100 Hz to
+// 5 kHz (at 44.1 kHz; the delay in samples does not depend on the rate).
+TEST(EffectCore, LatencyIsTheOversamplersLowFrequencyDelay)
+{
+    using namespace oversampler_delay;
+    for (unsigned factor : {2u, 4u, 8u})
+    {
+        SCOPED_TRACE(factor);
+        const std::vector<double> delays = phaseDelays(impulseResponse(factor), 100.0, 5000.0, 44100.0);
+        EXPECT_EQ(ZRV4Effect::latencyFor(factor), bestWholeDelay(delays));
+    }
 }
 
 } // namespace

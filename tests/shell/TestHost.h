@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "vst/aeffectx.h"
@@ -27,6 +28,8 @@ struct HostState
     VstIntPtr versionAnswer = 2400;
     int versionQueries = 0;
     std::vector<AutomateCall> automated;
+    // Threads that announced a change of the record (latency).
+    std::vector<std::thread::id> ioChanged;
 };
 
 inline HostState& host()
@@ -46,6 +49,9 @@ inline VstIntPtr VSTCALLBACK callback(AEffect* effect, VstInt32 opcode, VstInt32
     case audioMasterAutomate:
         host().automated.push_back({effect, index, opt});
         return 0;
+    case audioMasterIOChanged:
+        host().ioChanged.push_back(std::this_thread::get_id());
+        return 1;
     default:
         return 0;
     }

@@ -6,11 +6,13 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "engine/ZRV4.h"
 #include "shell/VST_ZRV4.h"
+#include "tests/shell/OversamplerDelay.h"
 #include "tests/shell/TestHost.h"
 
 namespace
@@ -153,7 +155,7 @@ TEST_F(EffectTest, RecordAnnouncesTheEffect)
     EXPECT_NE(fx->getEditor(), nullptr);
 #endif
     EXPECT_EQ(e->version, 1000);
-    EXPECT_EQ(e->initialDelay, 0);
+    EXPECT_EQ(e->initialDelay, 8);
     EXPECT_NE(e->processReplacing, nullptr);
     EXPECT_NE(e->processDoubleReplacing, nullptr);
     EXPECT_FLOAT_EQ(fx->getSampleRate(), 44100.0f);
@@ -301,6 +303,38 @@ TEST_F(EffectTest, ExactComparisonsForModeViewAndOversampling)
     set(kOversampling, -0.25f);
     EXPECT_EQ(engine(1).oversamplingFactor(), 8u);
     EXPECT_EQ(get(kOversampling), -0.25f);
+}
+
+// The record's delay follows the factor; the host hears of a change from the
+// thread that made it, and an impulse through the 8x oversampler arrives
+// within half a sample of what the record says.
+TEST_F(EffectTest, ReportedDelayFollowsTheFactor)
+{
+    const std::pair<float, VstInt32> cases[] = {{0.0f, 6}, {1.0f, 10}, {1.5f, 10}, {0.5f, 8}, {0.5f, 8}};
+    size_t announced = 0;
+    for (const auto& [v, delay] : cases)
+    {
+        SCOPED_TRACE(v);
+        const bool changes = delay != e->initialDelay;
+        std::thread::id by;
+        std::thread setter(
+            [&]
+            {
+                set(kOversampling, v);
+                by = std::this_thread::get_id();
+            });
+        setter.join();
+        EXPECT_EQ(e->initialDelay, delay);
+        ASSERT_EQ(host().ioChanged.size(), announced + (changes ? 1 : 0));
+        if (changes)
+        {
+            EXPECT_EQ(host().ioChanged[announced++], by);
+        }
+    }
+    set(kOversampling, 1.0f);
+    const auto delays =
+        oversampler_delay::phaseDelays(oversampler_delay::impulseResponse(8), 100.0, 100.0, 44100.0);
+    EXPECT_NEAR(delays.front(), e->initialDelay, 0.5);
 }
 
 TEST_F(EffectTest, ModeSequencesWithBypass)
