@@ -14,7 +14,6 @@
 #include "host/VstPlugin.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/Lv2Uris.h"
-#include "shell/ZRV4Effect.h"
 #include "tools/render/GuitarPhrase.h"
 
 namespace
@@ -161,9 +160,6 @@ TEST(Lv2Plugin, DisabledPassesTheInputThrough)
     }
 }
 
-// The latency port follows the factor in force. A VST module that reports
-// its delay must report the same; one that reports none yet (initialDelay 0
-// at every factor) is compared through the core both formats run on.
 TEST(Lv2Plugin, LatencyPortReportsTheVstModulesInitialDelay)
 {
     auto lv2 = loadLv2();
@@ -173,26 +169,14 @@ TEST(Lv2Plugin, LatencyPortReportsTheVstModulesInitialDelay)
     std::vector<double> in(block, 0.0), out0(block), out1(block);
     double* ins[2] = {in.data(), in.data()};
     double* outs[2] = {out0.data(), out1.data()};
-    struct Reported
-    {
-        float factor, lv2;
-        int vst;
-    };
-    std::vector<Reported> reported;
     for (float factor : {2.0f, 8.0f, 4.0f})
     {
         apply(*lv2, *vst, {{kOversampling, factor}});
         lv2->run(block);
         vst->processDouble(ins, outs, block);
-        vst->dispatch(effEditIdle);
-        reported.push_back({factor, lv2->control("latency"), vst->initialDelay()});
+        EXPECT_EQ(lv2->control("latency"), static_cast<float>(vst->initialDelay())) << factor << "x";
+        EXPECT_GT(vst->initialDelay(), 0);
     }
-    const bool vstReports = reported[0].vst != 0 || reported[1].vst != 0 || reported[2].vst != 0;
-    for (const Reported& r : reported)
-        EXPECT_EQ(r.lv2, static_cast<float>(
-                             vstReports ? r.vst : ZRV4Effect::latencyFor(static_cast<unsigned>(r.factor))))
-            << r.factor << "x";
-    EXPECT_NE(reported[0].lv2, reported[1].lv2);
 }
 
 TEST(Lv2Plugin, InstantiatesAtHostRatesAndRefusesAbsurdOnes)
