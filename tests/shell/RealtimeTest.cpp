@@ -37,6 +37,18 @@ void* operator new[](std::size_t size)
 {
     return allocate(size);
 }
+// The nothrow forms too (the LV2 instance is made with one), so that every
+// allocation is counted and freed by the matching function.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
+}
 void operator delete(void* p) noexcept
 {
     std::free(p);
