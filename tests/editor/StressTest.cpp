@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/MissingResource.h"
 #include "tests/editor/TestScreen.h"
 #include "vst/aeffectx.h"
 
@@ -57,7 +58,7 @@ TEST(Stress, ParametersProcessingEditorAndInstancesAtOnce)
 {
     TestScreen screen;
     if (!screen.available())
-        GTEST_SKIP() << "no X display (run under xvfb-run)";
+        SKIP_OR_FAIL_WITHOUT("an X display (run under xvfb-run)");
     AEffect* e = VSTPluginMain(stressHost);
     ASSERT_NE(e, nullptr);
     const unsigned long parent = screen.createWindow(20, 100, 890, 162);

@@ -7,7 +7,12 @@
 #include <new>
 #include <vector>
 
+#include <lv2/core/lv2.h>
+
+#include "lv2/Lv2Ports.h"
 #include "tests/shell/TestHost.h"
+
+extern "C" const LV2_Descriptor* lv2_descriptor(uint32_t index);
 
 namespace
 {
@@ -31,6 +36,18 @@ void* operator new(std::size_t size)
 void* operator new[](std::size_t size)
 {
     return allocate(size);
+}
+// The nothrow forms too (the LV2 instance is made with one), so that every
+// allocation is counted and freed by the matching function.
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    if (counting.load(std::memory_order_relaxed))
+        allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept
+{
+    return operator new(size, tag);
 }
 void operator delete(void* p) noexcept
 {
@@ -124,6 +141,58 @@ TEST(Realtime, ProcessingAllocatesNothing)
         }
     }
     dispatch(e, effClose);
+}
+
+// The LV2 plug-in's run() allocates nothing either: port changes handed to
+// the core and the block after them, over every chain, mode and factor.
+TEST(Realtime, Lv2RunAllocatesNothing)
+{
+    const LV2_Descriptor* d = lv2_descriptor(0);
+    ASSERT_NE(d, nullptr);
+    const LV2_Feature* none[] = {nullptr};
+    LV2_Handle h = d->instantiate(d, 48000.0, "", none);
+    ASSERT_NE(h, nullptr);
+    std::vector<float> in0 = testhost::tone<float>(1024, 220.0, 0.3), in1 = in0, out0(1024), out1(1024);
+    float controls[kNumParameters];
+    float latency = 0.0f;
+    for (int32_t i = 0; i < kNumParameters; ++i)
+    {
+        controls[i] = Lv2Ports::control(i).defaultValue;
+        d->connect_port(h, Lv2Ports::firstParameter + static_cast<uint32_t>(i), &controls[i]);
+    }
+    d->connect_port(h, Lv2Ports::audioInLeft, in0.data());
+    d->connect_port(h, Lv2Ports::audioInRight, in1.data());
+    d->connect_port(h, Lv2Ports::audioOutLeft, out0.data());
+    d->connect_port(h, Lv2Ports::audioOutRight, out1.data());
+    d->connect_port(h, Lv2Ports::latency, &latency);
+    d->activate(h);
+    const struct
+    {
+        float channel;
+        float rhythmMode;
+    } chains[] = {{0.0f, 0.0f}, {1.0f, 0.0f}, {1.0f, 1.0f}, {2.0f, 0.0f}};
+    for (const auto& chain : chains)
+        for (float mode : {0.0f, 1.0f})
+            for (float enabled : {1.0f, 0.0f})
+                for (float factor : {2.0f, 4.0f, 8.0f})
+                {
+                    SCOPED_TRACE(testing::Message() << "channel " << chain.channel << " rhythm mode "
+                                                    << chain.rhythmMode << " plugin mode " << mode
+                                                    << " enabled " << enabled << " factor " << factor);
+                    controls[kChannel] = chain.channel;
+                    controls[kModeRhythm] = chain.rhythmMode;
+                    controls[kPluginMode] = mode;
+                    controls[kBypass] = enabled;
+                    controls[kOversampling] = factor;
+                    controls[kGainLead] = controls[kGainLead] == 5.0f ? 6.0f : 5.0f;
+                    allocations = 0;
+                    counting = true;
+                    d->run(h, 1024);
+                    d->run(h, 1024);
+                    counting = false;
+                    EXPECT_EQ(allocations.load(), 0);
+                }
+    d->cleanup(h);
 }
 
 } // namespace
