@@ -1,14 +1,11 @@
 #include "engine/ZRV4.h"
 #include "tests/engine/EngineSignals.h"
+#include "tests/golden/GoldenFile.h"
 #include "tools/render/GuitarPhrase.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <vector>
 
 // Guards the sound itself: any change in a stage, a network, a tone stack,
@@ -31,24 +28,6 @@ std::vector<double> render(float channel)
         y[n] = engine.processSample(phrase[n]);
     return y;
 }
-
-void putFloat(std::vector<unsigned char>& bytes, float v)
-{
-    uint32_t u;
-    std::memcpy(&u, &v, sizeof u);
-    for (int b = 0; b < 4; ++b)
-        bytes.push_back(static_cast<unsigned char>(u >> (8 * b)));
-}
-
-float getFloat(const unsigned char* p)
-{
-    uint32_t u = 0;
-    for (int b = 0; b < 4; ++b)
-        u |= static_cast<uint32_t>(p[b]) << (8 * b);
-    float v;
-    std::memcpy(&v, &u, sizeof v);
-    return v;
-}
 } // namespace
 
 TEST(Golden, DemoPhraseThroughEachChannelMatchesTheStoredRendering)
@@ -57,41 +36,23 @@ TEST(Golden, DemoPhraseThroughEachChannelMatchesTheStoredRendering)
     for (int c = 0; c < 3; ++c)
         rendered[c] = render(channels[c]);
 
-    if (const char* write = std::getenv("ZRV4_WRITE_GOLDEN");
-        write != nullptr && std::strcmp(write, "1") == 0)
+    if (golden::writeRequested())
     {
-        std::vector<unsigned char> bytes;
+        std::vector<double> all;
         for (const std::vector<double>& y : rendered)
-            for (double v : y)
-                putFloat(bytes, static_cast<float>(v));
-        std::ofstream out(ZRV4_GOLDEN_FILE, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(out.good());
+            all.insert(all.end(), y.begin(), y.end());
+        ASSERT_TRUE(golden::write(ZRV4_GOLDEN_FILE, all));
         GTEST_SKIP() << "wrote " << ZRV4_GOLDEN_FILE;
     }
 
-    std::ifstream in(ZRV4_GOLDEN_FILE, std::ios::binary);
-    ASSERT_TRUE(in.good()) << "missing " << ZRV4_GOLDEN_FILE;
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_EQ(bytes.size(), 3u * frames * 4u);
+    const std::vector<float> stored = golden::read(ZRV4_GOLDEN_FILE);
+    ASSERT_EQ(stored.size(), 3u * frames) << ZRV4_GOLDEN_FILE;
     for (int c = 0; c < 3; ++c)
     {
-        double worst = 0.0, level = 0.0;
-        int worstAt = 0;
-        for (int n = 0; n < frames; ++n)
-        {
-            const double stored = getFloat(&bytes[(static_cast<size_t>(c) * frames + n) * 4]);
-            const double e = std::fabs(rendered[c][n] - stored);
-            level = std::max(level, std::fabs(stored));
-            if (!(e <= worst))
-            {
-                worst = e;
-                worstAt = n;
-            }
-        }
-        EXPECT_LE(worst, 1e-6) << channelNames[c] << " at sample " << worstAt;
+        const golden::Difference d = golden::compare(rendered[c], stored, static_cast<size_t>(c) * frames);
+        EXPECT_LE(d.worst, 1e-6) << channelNames[c] << " at sample " << d.at;
         // The stored rendering is sound, not silence.
-        EXPECT_GT(level, 0.01) << channelNames[c];
+        EXPECT_GT(d.peak, 0.01) << channelNames[c];
     }
     // The three channels sound different.
     EXPECT_FALSE(engine_signals::sameBits(rendered[0], rendered[1]));
