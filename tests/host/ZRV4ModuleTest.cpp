@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <memory>
 #include <string>
@@ -23,7 +24,9 @@ std::unique_ptr<VstPlugin> loadModule(float rate = 44100.0f, int blockSize = 512
     VstPlugin::HostSettings settings;
     settings.sampleRate = rate;
     settings.blockSize = blockSize;
-    auto plugin = VstPlugin::load(ZRV4_MODULE, error, settings);
+    // ZRV4_TEST_MODULE names another copy of the module (the one unpacked from the package).
+    const char* other = std::getenv("ZRV4_TEST_MODULE");
+    auto plugin = VstPlugin::load(other != nullptr ? other : ZRV4_MODULE, error, settings);
     EXPECT_NE(plugin, nullptr) << error;
     if (plugin)
     {
