@@ -17,7 +17,8 @@ namespace golden
 inline std::vector<float> read(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)),
+                                           std::istreambuf_iterator<char>());
     std::vector<float> samples(bytes.size() / 4);
     for (size_t i = 0; i < samples.size(); ++i)
     {
@@ -60,7 +61,8 @@ struct Difference
     size_t at = 0;
 };
 
-inline Difference compare(const std::vector<double>& rendered, const std::vector<float>& stored, size_t offset)
+inline Difference compare(const std::vector<double>& rendered, const std::vector<float>& stored,
+                          size_t offset)
 {
     Difference d;
     for (size_t n = 0; n < rendered.size(); ++n)

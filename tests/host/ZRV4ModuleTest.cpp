@@ -222,7 +222,8 @@ TEST(ZRV4Module, DoublePathGivesTheGoldenRendering)
         std::vector<double> y = run(*plugin, input, input, {512});
         y.resize(44100); // mono: the right output is the same
         const golden::Difference d = golden::compare(y, stored, static_cast<size_t>(c) * 44100u);
-        EXPECT_LE(d.worst, toleranceFor(channels[c]) * d.peak) << "channel " << channels[c] << " at sample " << d.at;
+        EXPECT_LE(d.worst, toleranceFor(channels[c]) * d.peak)
+            << "channel " << channels[c] << " at sample " << d.at;
         EXPECT_GT(d.peak, 0.01);
         std::printf("channel %.1f: largest difference %.3g of peak\n", channels[c], d.worst / d.peak);
     }
@@ -242,9 +243,12 @@ TEST(ZRV4Module, RatesFactorsFloatAndStereoGiveTheStoredRenderings)
         bool stereo;
         bool useFloat;
     } cases[] = {
-        {"Lead 44100", 44100.0f, 1.0f, 0.5f, false, false}, {"Lead 48000", 48000.0f, 1.0f, 0.5f, false, false},
-        {"Lead 96000", 96000.0f, 1.0f, 0.5f, false, false}, {"Rhythm 2x", 44100.0f, 0.5f, 0.0f, false, false},
-        {"Clean 8x", 44100.0f, 0.0f, 1.0f, false, false},   {"Lead float", 44100.0f, 1.0f, 0.5f, false, true},
+        {"Lead 44100", 44100.0f, 1.0f, 0.5f, false, false},
+        {"Lead 48000", 48000.0f, 1.0f, 0.5f, false, false},
+        {"Lead 96000", 96000.0f, 1.0f, 0.5f, false, false},
+        {"Rhythm 2x", 44100.0f, 0.5f, 0.0f, false, false},
+        {"Clean 8x", 44100.0f, 0.0f, 1.0f, false, false},
+        {"Lead float", 44100.0f, 1.0f, 0.5f, false, true},
         {"Lead stereo", 44100.0f, 1.0f, 0.5f, true, false},
     };
     const std::string path = ZRV4_GOLDEN_DIR "/module-cases.f32";
@@ -259,7 +263,8 @@ TEST(ZRV4Module, RatesFactorsFloatAndStereoGiveTheStoredRenderings)
         plugin->setParameter(kPluginMode, c.stereo ? 1.0f : 0.0f);
         plugin->resume();
         const size_t frames = static_cast<size_t>(c.rate / 10);
-        std::vector<double> y = run(*plugin, phrase(c.rate, frames), phrase(c.rate, frames, -0.5), {256}, c.useFloat);
+        std::vector<double> y =
+            run(*plugin, phrase(c.rate, frames), phrase(c.rate, frames, -0.5), {256}, c.useFloat);
         if (!c.stereo)
         {
             // Mono feeds both outputs from the left input: one is stored.
