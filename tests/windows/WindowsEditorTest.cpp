@@ -141,13 +141,24 @@ TEST_F(WindowsEditor, OpensAsAChildWindowShowingTheFrontFaceAndUnregistersItsCla
     // The comparison sees one step of one knob: Gain Clean at 0.5 is sub-image 49, not 48.
     EXPECT_GT(differingPixels(shot, expected(false, 16, 48)), 0);
 
-    // One class for the module while an editor is open, none after.
+    // One class for the module while any of its editors is open, none after
+    // the last one closes.
+    std::string error;
+    auto second = VstPlugin::load(ZRV4_MODULE, error);
+    ASSERT_NE(second, nullptr) << error;
+    second->open();
+    void* secondParent = screen.createWindow(originX, originY + 200, panelWidth, panelHeight);
+    ASSERT_TRUE(second->openEditor(secondParent));
     void* module = Win32TestScreen::moduleOf(ZRV4_MODULE);
     const std::string name = Win32TestScreen::classNameOf(child);
-    EXPECT_TRUE(Win32TestScreen::classRegistered(module, name)) << name;
+    EXPECT_EQ(Win32TestScreen::classNameOf(Win32TestScreen::firstChild(secondParent)), name);
     plugin->closeEditor();
     EXPECT_EQ(Win32TestScreen::childCount(parent), 0);
+    EXPECT_TRUE(Win32TestScreen::classRegistered(module, name)) << name;
+    second->closeEditor();
     EXPECT_FALSE(Win32TestScreen::classRegistered(module, name)) << name;
+    second.reset();
+    screen.destroyWindow(secondParent);
 }
 
 TEST_F(WindowsEditor, ChannelSelectorAndPanelButtonClicksAutomate)
