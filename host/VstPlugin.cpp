@@ -1,12 +1,9 @@
 #include "host/VstPlugin.h"
 
-#include <dlfcn.h>
-#include <link.h>
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstring>
 #include <set>
+
+#include "host/ModuleLibrary.h"
 
 namespace
 {
@@ -26,23 +23,6 @@ std::string fromBuffer(const char* buffer)
     return std::string(buffer, strnlen(buffer, stringRoom - 1));
 }
 
-// Base address of a loaded module, to tell whether a symbol is its own.
-const void* moduleBase(void* handle)
-{
-    link_map* map = nullptr;
-    if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map)
-        return nullptr;
-    return reinterpret_cast<const void*>(map->l_addr);
-}
-
-bool belongsTo(void* handle, void* symbol)
-{
-    Dl_info info;
-    if (!dladdr(symbol, &info))
-        return false;
-    return info.dli_fbase == moduleBase(handle);
-}
-
 // The live plug-ins, so that the callback trusts only pointers of its own.
 std::mutex& registryLock()
 {
@@ -55,29 +35,11 @@ std::set<const void*>& registry()
     static std::set<const void*> live;
     return live;
 }
-
-std::string lastDlError()
-{
-    const char* e = dlerror();
-    return e ? e : "unknown error";
-}
 } // namespace
 
 std::unique_ptr<VstPlugin> VstPlugin::load(const std::string& path, std::string& error, HostSettings settings)
 {
     error.clear();
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0)
-    {
-        error = path + ": " + std::strerror(errno);
-        return nullptr;
-    }
-    if (!S_ISREG(st.st_mode))
-    {
-        error = path + ": not a plug-in module file";
-        return nullptr;
-    }
-
     std::unique_ptr<VstPlugin> plugin(new VstPlugin());
     plugin->modulePath = path;
     if (!(settings.sampleRate > 0.0f) || settings.sampleRate > 1.0e7f)
@@ -86,22 +48,12 @@ std::unique_ptr<VstPlugin> VstPlugin::load(const std::string& path, std::string&
         settings.blockSize = 512;
     plugin->host = settings;
 
-    dlerror();
-    plugin->module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    plugin->module = ModuleLibrary::load(path, error);
     if (!plugin->module)
-    {
-        error = "cannot load " + path + ": " + lastDlError();
         return nullptr;
-    }
-
-    void* symbol = dlsym(plugin->module, "VSTPluginMain");
-    if (!symbol || !belongsTo(plugin->module, symbol))
-    {
-        // "main" must be the module's own, not the program's.
-        symbol = dlsym(plugin->module, "main");
-        if (symbol && !belongsTo(plugin->module, symbol))
-            symbol = nullptr;
-    }
+    void* symbol = plugin->module->symbol("VSTPluginMain");
+    if (!symbol)
+        symbol = plugin->module->symbol("main");
     if (!symbol)
     {
         error = path + ": no VST entry point (neither VSTPluginMain nor main is exported)";
@@ -145,8 +97,7 @@ VstPlugin::~VstPlugin()
         std::lock_guard<std::mutex> guard(registryLock());
         registry().erase(this);
     }
-    if (module)
-        dlclose(module);
+    module.reset();
 }
 
 void VstPlugin::open()

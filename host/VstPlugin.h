@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+class ModuleLibrary;
+
 // A VST 2.4 effect loaded from its module the way a host does it: the module
 // is opened, its entry point (VSTPluginMain, or main) is called with our own
 // host callback, and the effect's dispatcher is reached through the
@@ -95,7 +97,7 @@ class VstPlugin
     int version() const;
     int initialDelay() const;
 
-    // Editor: open into a native parent window (an X11 Window id on Linux).
+    // Editor: open into a native parent window (an X11 Window id on Linux, an HWND on Windows).
     bool openEditor(void* parent);
     void closeEditor();
     void idleEditor();
@@ -124,7 +126,7 @@ class VstPlugin
     std::string dispatchString(VstInt32 opcode, VstInt32 index);
 
     std::string modulePath;
-    void* module = nullptr;
+    std::unique_ptr<ModuleLibrary> module;
     AEffect* aeffect = nullptr;
     HostSettings host;
     bool opened = false;

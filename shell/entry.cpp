@@ -2,7 +2,13 @@
 // as main: one function under two names.
 #include "shell/VST_ZRV4.h"
 
+// Windows modules name their exports in zrv4.def, where main is a second
+// name of VSTPluginMain.
+#if defined(_WIN32)
+#define ZRV4_EXPORT
+#else
 #define ZRV4_EXPORT __attribute__((visibility("default")))
+#endif
 
 extern "C" ZRV4_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster)
 {
@@ -13,7 +19,7 @@ extern "C" ZRV4_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster)
     return effect->getAeffect();
 }
 
-#ifndef ZRV4_ENTRY_WITHOUT_MAIN
+#if !defined(ZRV4_ENTRY_WITHOUT_MAIN) && !defined(_WIN32)
 // C++ forbids ::main with this signature, so the second name is an assembler
 // label on an alias of VSTPluginMain. A test program, which has a main of its
 // own, compiles this file without it.

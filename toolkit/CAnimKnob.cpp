@@ -12,6 +12,13 @@ double clamp01(double v)
 {
     return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
 }
+
+double fineScale(long modifiers)
+{
+    return (modifiers & (kShift | kControl)) != 0 ? 0.1 : 1.0;
+}
+
+constexpr double pi = 3.14159265358979323846;
 } // namespace
 
 CAnimKnob::CAnimKnob(const CRect& size, CControlListener* listener, long tag, long subPixmaps,
@@ -38,7 +45,7 @@ double CAnimKnob::angleOf(const CPoint& where) const
     // Degrees clockwise from straight up, -180 to 180.
     const double dx = where.x - (size.left + size.right - 1) * 0.5;
     const double dy = where.y - (size.top + size.bottom - 1) * 0.5;
-    return std::atan2(dx, -dy) * 180.0 / M_PI;
+    return std::atan2(dx, -dy) * 180.0 / pi;
 }
 
 void CAnimKnob::onMouseDown(const CPoint& where, long /*modifiers*/)
@@ -62,7 +69,7 @@ void CAnimKnob::onMouseMoved(const CPoint& where, long modifiers)
     const VstInt32 mode = getFrame() != nullptr && getFrame()->getEditor() != nullptr
                               ? getFrame()->getEditor()->getKnobMode()
                               : kLinearMode;
-    const double scale = (modifiers & (kShift | kControl)) != 0 ? 0.1 : 1.0;
+    const double scale = fineScale(modifiers);
     const double angle = angleOf(where);
     if (mode == kCircularMode)
     {
@@ -95,4 +102,11 @@ void CAnimKnob::onMouseUp(const CPoint& where, long modifiers)
     onMouseMoved(where, modifiers);
     dragging = false;
     endEdit();
+}
+
+void CAnimKnob::onMouseWheel(const CPoint& /*where*/, float distance, long modifiers)
+{
+    if (dragging || !std::isfinite(distance))
+        return;
+    changeByUser(static_cast<float>(clamp01(getValue() + fineScale(modifiers) * wheelStep * distance)));
 }

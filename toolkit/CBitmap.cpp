@@ -1,15 +1,23 @@
 #include "toolkit/CBitmap.h"
 
-#include <png.h>
-
 #include "toolkit/CDrawContext.h"
 #include "toolkit/ModuleResources.h"
+
+// stb_image (Debian's libstb-dev), PNG only and private to this file: the same
+// decoder on every platform, and no symbol of it visible to a host.
+#define STB_IMAGE_IMPLEMENTATION
+#define STB_IMAGE_STATIC
+#define STBI_ONLY_PNG
+#define STBI_NO_STDIO
+#define STBI_NO_LINEAR
+#define STBI_NO_HDR
+#include <stb_image.h>
 
 namespace
 {
 // Larger images than this are refused: the panels are far smaller, and a
 // corrupt header must not make us allocate gigabytes.
-constexpr png_uint_32 maxPixels = 16u * 1024u * 1024u;
+constexpr long maxPixels = 16u * 1024u * 1024u;
 } // namespace
 
 CBitmap::CBitmap(long resourceId)
@@ -33,27 +41,22 @@ void CBitmap::forget()
 
 void CBitmap::decode(const unsigned char* png, size_t size)
 {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, png, size))
+    if (size == 0 || size > static_cast<size_t>(INT32_MAX))
         return;
-    if (image.width == 0 || image.height == 0 || image.height > maxPixels / image.width)
-    {
-        png_image_free(&image);
+    const int length = static_cast<int>(size);
+    // The header first: size limits before any pixel memory is taken.
+    int w = 0, h = 0, channels = 0;
+    if (!stbi_info_from_memory(png, length, &w, &h, &channels) || w <= 0 || h <= 0 || h > maxPixels / w)
         return;
-    }
-    const bool withAlpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr))
-    {
-        png_image_free(&image);
+    unsigned char* pixels = stbi_load_from_memory(png, length, &w, &h, &channels, 4);
+    if (pixels == nullptr)
         return;
-    }
-    rgba.swap(pixels);
-    width = static_cast<long>(image.width);
-    height = static_cast<long>(image.height);
-    alpha = withAlpha;
+    rgba.assign(pixels, pixels + static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+    stbi_image_free(pixels);
+    width = w;
+    height = h;
+    // Grey with alpha, RGBA, or a transparency chunk.
+    alpha = channels == 2 || channels == 4;
 }
 
 uint32_t CBitmap::getPixel(long x, long y) const

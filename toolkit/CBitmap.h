@@ -1,4 +1,4 @@
-// An image decoded from PNG bytes (libpng), kept as straight-alpha RGBA.
+// An image decoded from PNG bytes (stb_image), kept as straight-alpha RGBA.
 // Reference counted: the creator holds the first reference, each view that
 // shows it takes one more, and forget() releases one.
 #pragma once
@@ -29,7 +29,7 @@ public:
     bool isLoaded() const { return width > 0; }
     long getWidth() const { return width; }
     long getHeight() const { return height; }
-    // Whether the PNG carried an alpha channel (colour type 4 or 6).
+    // Whether the PNG carried an alpha channel (colour type 4 or 6) or a transparency chunk.
     bool hasAlpha() const { return alpha; }
     // Pixel (x, y) as 0xAARRGGBB; 0 outside the image.
     uint32_t getPixel(long x, long y) const;

@@ -1,8 +1,10 @@
-// The editor's window: a child of the host's parent window on a display
-// connection of its own, its background image, and the views attached to it,
-// drawn in the order attached. The mouse goes to the last attached view under
-// the pointer. Everything except setDirty runs on the host's interface thread:
-// idle() reads the window's events and redraws what became dirty.
+// The editor's window: a child of the host's parent window, its background
+// image, and the views attached to it, drawn in the order attached. The mouse
+// goes to the last attached view under the pointer. Everything except setDirty
+// runs on the host's interface thread: idle() redraws what became dirty.
+// The window itself is made by one platform backend (CFrameX11.cpp on a
+// display connection of its own, CFrameWin32.cpp), which feeds the mouse in
+// through the private handlers below.
 #pragma once
 
 #include <atomic>
@@ -17,14 +19,20 @@ class AEffGUIEditor;
 class CFrame : public CView
 {
 public:
-    // parentWindow is the host's X11 window id (null: a top-level window).
+    // parentWindow is the host's native window: an X11 window id (null: a
+    // top-level window) or an HWND (null or not a window: no frame).
     CFrame(const CRect& size, void* parentWindow, AEffGUIEditor* editor);
     ~CFrame() override;
 
-    // Whether the display could be opened and the window made.
+    // Whether the window could be made.
     bool isValid() const;
-    // The X11 id of the frame's own window (0 when not valid).
-    unsigned long getWindowId() const;
+    // The frame's own native window (X11 id or HWND; null when not valid).
+    void* getPlatformWindow() const;
+
+    // Native handles (windows, connections, device contexts, images, window
+    // classes) the backend holds now, over all frames of the module: zero
+    // once every frame is gone, whatever the platform reports itself.
+    static long liveNativeHandles();
 
     void setBackground(CBitmap* bitmap);
 
@@ -49,8 +57,18 @@ public:
 private:
     struct Platform;
 
+    // Mouse input from the backend, in frame coordinates. The view that took
+    // the press gets the moves and the release; the wheel goes to the view
+    // under the pointer (distance in notches, up positive).
     void mouseDown(const CPoint& where, long modifiers);
+    void mouseMoved(const CPoint& where, long modifiers);
+    void mouseUp(const CPoint& where, long modifiers);
+    void mouseWheel(const CPoint& where, float distance, long modifiers);
+    bool isMouseCaptured() const { return captured != nullptr; }
     void releaseCapture();
+    // Redraws the dirty views into the context and appends the areas that
+    // changed, for the backend to copy to its window.
+    void drawDirty(std::vector<CRect>& areas);
     void redraw(const CRect& area);
     void collectDirty(std::vector<CRect>& rects);
 

@@ -42,6 +42,8 @@ public:
     virtual void onMouseDown(const CPoint& /*where*/, long /*modifiers*/) {}
     virtual void onMouseMoved(const CPoint& /*where*/, long /*modifiers*/) {}
     virtual void onMouseUp(const CPoint& /*where*/, long /*modifiers*/) {}
+    // The wheel turned by distance notches (up positive) over this view.
+    virtual void onMouseWheel(const CPoint& /*where*/, float /*distance*/, long /*modifiers*/) {}
 
     // May be called from any thread: the frame redraws dirty views at its next idle.
     void setDirty(bool state = true) { dirty.store(state, std::memory_order_release); }

@@ -69,6 +69,22 @@ TEST(Toolkit, KnobLinearDragWithFineModifierAndLimits)
     EXPECT_EQ(listener.values.back(), 0.0f);
 }
 
+TEST(Toolkit, KnobWheelStepsWithFineModifierAndLimits)
+{
+    RecordingListener listener;
+    Held<CAnimKnob> knob(new CAnimKnob(CRect(0, 0, 80, 80), &listener, 1, 99, 80, nullptr, CPoint()));
+    knob->setValue(0.5f);
+    knob->onMouseWheel(CPoint(40, 40), 2.0f, 0);
+    EXPECT_NEAR(knob->getValue(), 0.54f, 1e-6f);
+    knob->onMouseWheel(CPoint(40, 40), -1.0f, kControl);
+    EXPECT_NEAR(knob->getValue(), 0.538f, 1e-6f);
+    knob->onMouseWheel(CPoint(40, 40), 100.0f, 0);
+    EXPECT_EQ(knob->getValue(), 1.0f);
+    knob->onMouseWheel(CPoint(40, 40), std::numeric_limits<float>::quiet_NaN(), 0);
+    EXPECT_EQ(knob->getValue(), 1.0f);
+    EXPECT_EQ(listener.values.size(), 3u);
+}
+
 TEST(Toolkit, OnOffButtonTogglesAndAlwaysTells)
 {
     RecordingListener listener;

@@ -1,14 +1,11 @@
 #include "engine/ZRV4.h"
 #include "tests/engine/EngineSignals.h"
+#include "tests/golden/GoldenFile.h"
 #include "tools/render/GuitarPhrase.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <functional>
 #include <vector>
 
@@ -59,24 +56,6 @@ std::vector<double> render(const Case& c, const std::vector<float>& phrase)
         y[n] = engine.processSample(phrase[n]);
     return y;
 }
-
-void putFloat(std::vector<unsigned char>& bytes, float v)
-{
-    uint32_t u;
-    std::memcpy(&u, &v, sizeof u);
-    for (int b = 0; b < 4; ++b)
-        bytes.push_back(static_cast<unsigned char>(u >> (8 * b)));
-}
-
-float getFloat(const unsigned char* p)
-{
-    uint32_t u = 0;
-    for (int b = 0; b < 4; ++b)
-        u |= static_cast<uint32_t>(p[b]) << (8 * b);
-    float v;
-    std::memcpy(&v, &u, sizeof v);
-    return v;
-}
 } // namespace
 
 TEST(Golden, DemoPhraseThroughEachVoicingMatchesTheStoredRendering)
@@ -86,41 +65,23 @@ TEST(Golden, DemoPhraseThroughEachVoicingMatchesTheStoredRendering)
     for (size_t c = 0; c < caseCount; ++c)
         rendered[c] = render(cases[c], phrase);
 
-    if (const char* write = std::getenv("ZRV4_WRITE_GOLDEN");
-        write != nullptr && std::strcmp(write, "1") == 0)
+    if (golden::writeRequested())
     {
-        std::vector<unsigned char> bytes;
+        std::vector<double> all;
         for (const std::vector<double>& y : rendered)
-            for (double v : y)
-                putFloat(bytes, static_cast<float>(v));
-        std::ofstream out(ZRV4_GOLDEN_FILE, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        ASSERT_TRUE(out.good());
-        GTEST_SKIP() << "wrote " << ZRV4_GOLDEN_FILE << " (" << bytes.size() << " bytes)";
+            all.insert(all.end(), y.begin(), y.end());
+        ASSERT_TRUE(golden::write(ZRV4_GOLDEN_FILE, all));
+        GTEST_SKIP() << "wrote " << ZRV4_GOLDEN_FILE << " (" << all.size() * 4 << " bytes)";
     }
 
-    std::ifstream in(ZRV4_GOLDEN_FILE, std::ios::binary);
-    ASSERT_TRUE(in.good()) << "missing " << ZRV4_GOLDEN_FILE;
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    ASSERT_EQ(bytes.size(), caseCount * frames * 4u) << "regenerate the file (README.md)";
+    const std::vector<float> stored = golden::read(ZRV4_GOLDEN_FILE);
+    ASSERT_EQ(stored.size(), caseCount * frames) << "regenerate " << ZRV4_GOLDEN_FILE << " (README.md)";
     for (size_t c = 0; c < caseCount; ++c)
     {
-        double worst = 0.0, level = 0.0;
-        int worstAt = 0;
-        for (int n = 0; n < frames; ++n)
-        {
-            const double stored = getFloat(&bytes[(c * frames + n) * 4]);
-            const double e = std::fabs(rendered[c][n] - stored);
-            level = std::max(level, std::fabs(stored));
-            if (!(e <= worst))
-            {
-                worst = e;
-                worstAt = n;
-            }
-        }
-        EXPECT_LE(worst, 1e-6) << cases[c].name << " at sample " << worstAt;
+        const golden::Difference d = golden::compare(rendered[c], stored, c * frames);
+        EXPECT_LE(d.worst, 1e-6) << cases[c].name << " at sample " << d.at;
         // The stored rendering is sound, not silence.
-        EXPECT_GT(level, 0.01) << cases[c].name;
+        EXPECT_GT(d.peak, 0.01) << cases[c].name;
     }
     // Every switch and corner changes the sound: no case stands in for another.
     for (size_t a = 0; a < caseCount; ++a)
