@@ -61,7 +61,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
         delete ui;
         return nullptr;
     }
-    *widget = reinterpret_cast<LV2UI_Widget>(frame->getWindowId());
+    *widget = static_cast<LV2UI_Widget>(frame->getPlatformWindow());
     if (resize != nullptr && rect != nullptr)
         resize->ui_resize(resize->handle, rect->right - rect->left, rect->bottom - rect->top);
     return ui;
