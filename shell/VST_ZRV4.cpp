@@ -124,6 +124,9 @@ template <typename T> void VST_ZRV4::processBlock(T** inputs, T** outputs, VstIn
         }
         break;
     }
+    // An engine whose state went non-finite plays again from the next block.
+    left.checkAndRecover();
+    right.checkAndRecover();
 }
 
 void VST_ZRV4::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames)
@@ -310,9 +313,9 @@ bool VST_ZRV4::getProgramNameIndexed(VstInt32 /*category*/, VstInt32 index, char
 
 void VST_ZRV4::setSampleRate(float rate)
 {
-    // A zero, negative or non-finite rate would leave every coefficient
-    // undefined: keep the rate in use.
-    if (!(rate > 0.0f) || !std::isfinite(rate))
+    // Outside the range the engine is made for (also zero, negative or
+    // non-finite): keep the rate in use.
+    if (!ZRV4::acceptsSampleRate(rate))
         return;
     AudioEffectX::setSampleRate(rate);
     engineLeft->setSampleRate(rate);

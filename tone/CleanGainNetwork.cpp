@@ -20,9 +20,9 @@ void CleanGainNetwork::analogCoefficients(const Controls& controls, Coefficients
     const double g = controls[Gain], b = controls[Bright];
     CleanGainNetworkPolynomials::Values v;
     v.Rs = Rs;
-    v.Ra = (1.0 - g) * R;
-    v.Rb = g * R;
-    v.Cb = b * brightCapacitor;
+    v.Ra = potSection(1.0 - g) * R;
+    v.Rb = potSection(g) * R;
+    v.Cb = switchedShare(b) * brightCapacitor;
     v.Ci = Ci;
     CleanGainNetworkPolynomials::evaluate(v, n, d);
 }

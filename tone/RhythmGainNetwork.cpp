@@ -20,9 +20,9 @@ void RhythmGainNetwork::analogCoefficients(const Controls& controls, Coefficient
     const double g = controls[Gain], b = controls[Bright];
     RhythmGainNetworkPolynomials::Values v;
     v.Rs = Rs;
-    v.Ra = (1.0 - g) * R;
-    v.Rb = g * R;
-    v.Cb = b * brightCapacitor;
+    v.Ra = potSection(1.0 - g) * R;
+    v.Rb = potSection(g) * R;
+    v.Cb = switchedShare(b) * brightCapacitor;
     v.Ci = Ci;
     RhythmGainNetworkPolynomials::evaluate(v, n, d);
 }
