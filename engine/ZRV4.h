@@ -51,7 +51,10 @@ class ZRV4
     // non-finite, absurd) keeps the rate in use.
     static constexpr double minSampleRate = 8000.0;
     static constexpr double maxSampleRate = 384000.0;
-    static bool acceptsSampleRate(double rate) noexcept { return rate >= minSampleRate && rate <= maxSampleRate; }
+    static bool acceptsSampleRate(double rate) noexcept
+    {
+        return rate >= minSampleRate && rate <= maxSampleRate;
+    }
     void setSampleRate(float rate);
     void setOversampling(unsigned factor); // 2, 4 or 8; anything else is ignored
     void setChannel(float v);
@@ -106,6 +109,8 @@ class ZRV4
     double outputGain() const { return outGain; }
     // The circuit blocks, for inspection; null in an empty shell.
     const ChannelBlocks* circuit() const { return blocks.get(); }
+    // The same, writable: for tests that put a state where no signal could.
+    ChannelBlocks* circuitForTesting() { return blocks.get(); }
 
     // Host samples beyond this magnitude (far above full scale) are clipped
     // to it, and non-finite ones are taken as 0: the oversampling filters

@@ -1,5 +1,6 @@
 #include "tone/CleanGainNetwork.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/CleanGainNetworkPolynomials.h"
 
 CleanGainNetwork::CleanGainNetwork(int oversampling, double processRate, double sourceResistance,

@@ -1,5 +1,6 @@
 #include "tone/CleanToneStack.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/CleanToneStackPolynomials.h"
 
 CleanToneStack::CleanToneStack(int oversampling, double processRate) noexcept

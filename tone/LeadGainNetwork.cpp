@@ -1,5 +1,6 @@
 #include "tone/LeadGainNetwork.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/LeadGainNetworkPolynomials.h"
 
 LeadGainNetwork::LeadGainNetwork(int oversampling, double processRate, double sourceResistance,

@@ -1,5 +1,6 @@
 #include "tone/LeadToneStack.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/LeadToneStackPolynomials.h"
 
 LeadToneStack::LeadToneStack(int oversampling, double processRate) noexcept

@@ -1,5 +1,6 @@
 #include "tone/RhythmGainNetwork.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/RhythmGainNetworkPolynomials.h"
 
 RhythmGainNetwork::RhythmGainNetwork(int oversampling, double processRate, double sourceResistance,

@@ -1,5 +1,6 @@
 #include "tone/RhythmToneStack.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/RhythmToneStackPolynomials.h"
 
 RhythmToneStack::RhythmToneStack(int oversampling, double processRate) noexcept

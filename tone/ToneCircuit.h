@@ -5,21 +5,6 @@
 #include <array>
 #include <cmath>
 
-// The share of a potentiometer's track in one section, at least its end
-// resistance of 1e-4 of the track. A section of exactly 0 Ω puts a pole at
-// s = −∞, which the bilinear transform maps onto the unit circle (z = −1).
-inline double potSection(double share) noexcept
-{
-    return share > 1e-4 ? share : 1e-4;
-}
-
-// A switched capacitor keeps 1e-8 of its value when off, for the same
-// reason: a stray capacitance far below anything audible.
-inline double switchedShare(double share) noexcept
-{
-    return share > 1e-8 ? share : 1e-8;
-}
-
 // The common shape of the six tone circuits: smoothed controls gliding toward
 // their targets, the analog transfer function H(s) = N(s)/D(s) of the network
 // at the smoothed controls, its bilinear transform at the inner rate and the
@@ -105,6 +90,7 @@ template <class Circuit, int Order, int ControlCount> class ToneCircuit
     const Coefficients& analogNumerator() const noexcept { return n; }
     const Coefficients& analogDenominator() const noexcept { return d; }
     const ToneFilter<Order>& digitalFilter() const noexcept { return filter; }
+    ToneFilter<Order>& digitalFilter() noexcept { return filter; }
 
     // New targets, each clamped to [0, 1] (a NaN keeps the previous target);
     // the glide starts or continues. Coefficients follow in glideStep.

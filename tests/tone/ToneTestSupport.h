@@ -51,7 +51,8 @@ template <class Filter> std::complex<double> digitalResponse(const Filter& f, do
 
 // The roots of c[0]·x^n + c[1]·x^(n−1) + … + c[n] (c[0] ≠ 0), by the
 // Weierstrass (Durand–Kerner) iteration in long double.
-template <std::size_t Size> std::array<std::complex<long double>, Size - 1> roots(std::array<long double, Size> c)
+template <std::size_t Size>
+std::array<std::complex<long double>, Size - 1> roots(std::array<long double, Size> c)
 {
     constexpr int n = static_cast<int>(Size) - 1;
     using Wide = std::complex<long double>;

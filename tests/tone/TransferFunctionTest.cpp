@@ -10,6 +10,7 @@
 #include "tone/LeadToneStack.h"
 #include "tone/RhythmGainNetwork.h"
 #include "tone/RhythmToneStack.h"
+#include "tone/SectionShares.h"
 
 #include <gtest/gtest.h>
 
