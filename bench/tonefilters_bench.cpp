@@ -33,16 +33,25 @@ using Complex = std::complex<double>;
 
 volatile double sink;
 
-// (1 − w)^j·(1 + w)^(order − j), coefficient of w^k.
-template <class T> T bilinearWeight(int j, int k)
+// (1 − w)^j·(1 + w)^(order − j), coefficient of w^k; small integers, exact
+// in any precision.
+struct BilinearWeights
 {
-    T p[order + 1] = {};
-    p[0] = 1;
-    for (int f = 0; f < order; ++f)
-        for (int i = f + 1; i > 0; --i)
-            p[i] += (f < j ? -1 : 1) * p[i - 1];
-    return p[k];
-}
+    double m[order + 1][order + 1] = {};
+    BilinearWeights()
+    {
+        for (int j = 0; j <= order; ++j)
+        {
+            double p[order + 1] = {1.0};
+            for (int f = 0; f < order; ++f)
+                for (int i = f + 1; i > 0; --i)
+                    p[i] += (f < j ? -1.0 : 1.0) * p[i - 1];
+            for (int k = 0; k <= order; ++k)
+                m[j][k] = p[k];
+        }
+    }
+};
+const BilinearWeights bilinearWeights;
 
 template <class T> struct DirectForm
 {
@@ -55,8 +64,8 @@ template <class T> struct DirectForm
         {
             for (int k = 0; k <= order; ++k)
             {
-                A[k] += T(d[j]) * power * bilinearWeight<T>(j, k);
-                B[k] += T(n[j]) * power * bilinearWeight<T>(j, k);
+                A[k] += T(d[j]) * power * T(bilinearWeights.m[j][k]);
+                B[k] += T(n[j]) * power * T(bilinearWeights.m[j][k]);
             }
             power *= T(c);
         }
@@ -141,6 +150,37 @@ int polynomialRoots(const double* c, int degree, Complex* roots)
     return degree;
 }
 
+// Orders a handful of roots so that each conjugate pair sits at an even
+// index and the next, the real ones after them along the real axis.
+void pairConjugates(Complex* x, int count)
+{
+    Complex sorted[order];
+    int n = 0;
+    bool used[order] = {};
+    for (int i = 0; i < count; ++i)
+    {
+        if (used[i] || std::abs(x[i].imag()) <= 1e-9 * std::abs(x[i]))
+            continue;
+        int mate = -1;
+        for (int j = 0; j < count; ++j)
+            if (j != i && !used[j] &&
+                (mate < 0 || std::abs(x[j] - std::conj(x[i])) < std::abs(x[mate] - std::conj(x[i]))))
+                mate = j;
+        used[i] = used[mate] = true;
+        sorted[n++] = x[i];
+        sorted[n++] = std::conj(x[i]);
+    }
+    const int firstReal = n;
+    for (int i = 0; i < count; ++i)
+        if (!used[i])
+            sorted[n++] = Complex(x[i].real(), 0.0);
+    for (int i = firstReal + 1; i < n; ++i)
+        for (int j = i; j > firstReal && sorted[j].real() < sorted[j - 1].real(); --j)
+            std::swap(sorted[j], sorted[j - 1]);
+    for (int i = 0; i < count; ++i)
+        x[i] = sorted[i];
+}
+
 // First- and second-order sections, each in transposed direct form II.
 struct Cascade
 {
@@ -194,9 +234,8 @@ struct Cascade
         }
         while (zeroCount < poleDegree)
             zz[zeroCount++] = -1.0;
-        const auto byReal = [](Complex x, Complex y) { return x.real() < y.real(); };
-        std::sort(zp, zp + poleDegree, byReal);
-        std::sort(zz, zz + zeroCount, byReal);
+        pairConjugates(zp, poleDegree);
+        pairConjugates(zz, zeroCount);
         gain = k * scaleFactor.real();
         count = 0;
         for (int i = 0; i < poleDegree; i += 2)
