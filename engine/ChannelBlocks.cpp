@@ -1,5 +1,7 @@
 #include "engine/ChannelBlocks.h"
 
+#include <cmath>
+
 namespace
 {
 // a || b
@@ -156,16 +158,28 @@ void ChannelBlocks::setRhythmMode(bool on) noexcept
     rhythmDriverPair.bypassed = on ? &rhythmDriverStageOn : &rhythmDriverStageOff;
 }
 
+template <class Blocks, class Stage> void ChannelBlocks::forEachStage(Blocks& b, Stage&& stage) noexcept
+{
+    stage(b.inputStage);
+    stage(b.leadSecondStage);
+    stage(b.secondStage);
+    stage(b.leadThirdStage);
+    stage(b.driverStage);
+    stage(b.rhythmDriverStageOff);
+    stage(b.rhythmDriverStageOn);
+    stage(b.driverFollower);
+    stage(b.outputStage);
+    stage(b.outputFollower);
+}
+
 void ChannelBlocks::setSampleRate(double rate, unsigned factor) noexcept
 {
-    TriodeGainStage* const stages[] = {
-        &inputStage,           &leadSecondStage,     &secondStage,    &leadThirdStage, &driverStage,
-        &rhythmDriverStageOff, &rhythmDriverStageOn, &driverFollower, &outputStage,    &outputFollower};
-    for (TriodeGainStage* s : stages)
-    {
-        s->sampleRate = rate;
-        s->updateSampleRate();
-    }
+    forEachStage(*this,
+                 [rate](TriodeGainStage& s) noexcept
+                 {
+                     s.sampleRate = rate;
+                     s.updateSampleRate();
+                 });
     const int f = static_cast<int>(factor);
     cleanToneStack.setSampleRate(rate, f);
     rhythmToneStack.setSampleRate(rate, f);
@@ -177,4 +191,68 @@ void ChannelBlocks::setSampleRate(double rate, unsigned factor) noexcept
     rhythmModeDivider->updateSampleRate(rate);
     rhythmDividerOff.updateSampleRate(rate);
     rhythmDividerOn.updateSampleRate(rate);
+}
+
+void ChannelBlocks::releaseCouplings() noexcept
+{
+    forEachStage(*this, [](TriodeGainStage& s) noexcept { s.couplingFilter.conducting = false; });
+}
+
+namespace
+{
+bool finite(const CouplingHighPass& f) noexcept
+{
+    return std::isfinite(f.previousInput) && std::isfinite(f.previousOutput) &&
+           std::isfinite(f.conductionCoefficient);
+}
+} // namespace
+
+bool ChannelBlocks::isFinite() const noexcept
+{
+    bool ok = true;
+    forEachStage(*this,
+                 [&ok](const TriodeGainStage& s) noexcept
+                 {
+                     ok = ok && finite(s.couplingFilter) && std::isfinite(s.inputFilter.y) &&
+                          std::isfinite(s.plateFilter.y) && std::isfinite(s.cathodeVoltage) &&
+                          std::isfinite(s.gridCurrent);
+                 });
+    for (const BrightDivider* d : {&rhythmDividerOff, &rhythmDividerOn, &cleanDivider})
+        ok = ok && finite(d->highPass);
+    return ok && leadGainNetwork.isFinite() && rhythmGainNetwork.isFinite() && cleanGainNetwork.isFinite() &&
+           leadToneStack.isFinite() && cleanToneStack.isFinite() && rhythmToneStack.isFinite();
+}
+
+void ChannelBlocks::restoreStatesFrom(const ChannelBlocks& settled) noexcept
+{
+    const TriodeGainStage* from[10];
+    int count = 0;
+    forEachStage(settled, [&](const TriodeGainStage& s) noexcept { from[count++] = &s; });
+    count = 0;
+    forEachStage(*this,
+                 [&](TriodeGainStage& s) noexcept
+                 {
+                     const TriodeGainStage& f = *from[count++];
+                     s.inputFilter.y = f.inputFilter.y;
+                     s.plateFilter.y = f.plateFilter.y;
+                     s.couplingFilter.previousInput = f.couplingFilter.previousInput;
+                     s.couplingFilter.previousOutput = f.couplingFilter.previousOutput;
+                     s.couplingFilter.conducting = false;
+                     s.cathodeVoltage = f.cathodeVoltage;
+                     s.gridCurrent = f.gridCurrent;
+                 });
+    const BrightDivider* const dividersFrom[] = {&settled.rhythmDividerOff, &settled.rhythmDividerOn,
+                                                 &settled.cleanDivider};
+    BrightDivider* const dividers[] = {&rhythmDividerOff, &rhythmDividerOn, &cleanDivider};
+    for (int i = 0; i < 3; ++i)
+    {
+        dividers[i]->highPass.previousInput = dividersFrom[i]->highPass.previousInput;
+        dividers[i]->highPass.previousOutput = dividersFrom[i]->highPass.previousOutput;
+    }
+    leadGainNetwork.reset();
+    rhythmGainNetwork.reset();
+    cleanGainNetwork.reset();
+    leadToneStack.reset();
+    cleanToneStack.reset();
+    rhythmToneStack.reset();
 }

@@ -35,6 +35,18 @@ struct ChannelBlocks
     // New inner rate and factor for every block; no state changes.
     void setSampleRate(double innerRate, unsigned factor) noexcept;
 
+    // Every coupling filter back to its plain form. On a channel change the
+    // grids of the new chain set again what they load; a filter that only
+    // the old chain's grids loaded would otherwise stay conducting.
+    void releaseCouplings() noexcept;
+
+    // True when every signal state of every chain is a finite number.
+    bool isFinite() const noexcept;
+    // The signal states of settled (blocks in the same wiring, at any rate),
+    // no coupling filter conducting, the tone circuits' filters cleared;
+    // controls and coefficients stay. Allocates nothing.
+    void restoreStatesFrom(const ChannelBlocks& settled) noexcept;
+
     // v >= 0.5: the bright divider and driver stage of Mode Rhythm on.
     void setRhythmMode(bool on) noexcept;
     bool rhythmModeOn() const noexcept { return rhythmModeDivider == &rhythmDividerOn; }
@@ -79,5 +91,7 @@ struct ChannelBlocks
     std::shared_ptr<const int> tableSet;
 
     void createPairs() noexcept;
+    // The ten stages in one fixed order, for operations on all of them.
+    template <class Blocks, class Stage> static void forEachStage(Blocks& blocks, Stage&& stage) noexcept;
     void wire() noexcept;
 };

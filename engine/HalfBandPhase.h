@@ -2,6 +2,8 @@
 
 #include "engine/AllpassCascade.h"
 
+#include <cmath>
+
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #define ZRV4_HALFBAND_SSE2 1
@@ -56,6 +58,21 @@ class HalfBandPhase
         outA = lane(0, inA);
         outB = lane(1, inB);
 #endif
+    }
+
+    bool isFinite() const noexcept
+    {
+        bool ok = std::isfinite(firstInput[0]) && std::isfinite(firstInput[1]);
+        for (int i = 0; i < sectionCount; ++i)
+            ok = ok && std::isfinite(y[i][0]) && std::isfinite(y[i][1]);
+        return ok;
+    }
+
+    void reset() noexcept
+    {
+        firstInput[0] = firstInput[1] = 0.0;
+        for (int i = 0; i < sectionCount; ++i)
+            y[i][0] = y[i][1] = 0.0;
     }
 
     // inputs: [section][lane]

@@ -3,11 +3,13 @@
 #include "engine/HalfBandDecimator.h"
 #include "engine/HalfBandInterpolator.h"
 
+#include <cmath>
+
 // The oversampled tick: up to three stages of 2x interpolation and
 // decimation around a channel chain. Stage 1 runs next to the chain at the
 // inner rate, stage 2 at half of it, stage 3 at a quarter; a factor of 2^S
-// uses stages S..1. Stages that a factor does not use keep their state, and
-// nothing here is ever reset.
+// uses stages S..1. Stages that a factor does not use keep their state;
+// only a recovery from a non-finite state resets them.
 //
 //   v -> [up S] -> ... -> [up 1] -> chain -> [down 1] -> ... -> [down S] -> y
 //
@@ -39,6 +41,25 @@ class OversamplingStages
     {
         static_assert(S >= 1 && S <= maxStages, "1 to 3 stages");
         return downStage<S>(inner);
+    }
+
+    bool isFinite() const noexcept
+    {
+        bool ok = true;
+        for (unsigned s = 0; s < maxStages; ++s)
+            ok = ok && up[s].phases.isFinite() && std::isfinite(up[s].heldB) && down[s].phases.isFinite();
+        return ok;
+    }
+
+    // Every filter as new; coefficients are constants.
+    void reset() noexcept
+    {
+        for (unsigned s = 0; s < maxStages; ++s)
+        {
+            up[s].phases.reset();
+            up[s].heldB = 0.0;
+            down[s].phases.reset();
+        }
     }
 
     // stage s (1..3) is up[s - 1] and down[s - 1]

@@ -75,12 +75,24 @@ void ZRV4::warmUp() noexcept
 void ZRV4::setSampleRate(float rate)
 {
     // A host may report a zero or nonsensical rate; the engine keeps the one
-    // it has rather than compute coefficients for it.
-    if (!(rate > 0.0f) || !std::isfinite(rate))
+    // it has rather than compute coefficients for it (the filters are made
+    // and checked for the accepted range only).
+    if (!acceptsSampleRate(rate))
         return;
     hostRate = rate;
     if (blocks)
         blocks->setSampleRate(hostRate * factor, factor);
+}
+
+bool ZRV4::checkAndRecover() noexcept
+{
+    if (!blocks || (std::isfinite(lastOutput) && stages.isFinite() && blocks->isFinite()))
+        return false;
+    blocks->restoreStatesFrom(*settledPrototype().blocks);
+    stages.reset();
+    lastOutput = 0.0;
+    ++recoveries;
+    return true;
 }
 
 void ZRV4::setOversampling(unsigned newFactor)
@@ -97,6 +109,7 @@ void ZRV4::setChannel(float v)
     // matches no range). An empty shell has no chain to select.
     if (!blocks)
         return;
+    const uint16_t before = selectedChannel;
     if (v >= 0.0f && v < 0.25f && selectedChannel != clean)
     {
         selectedChannel = clean;
@@ -112,6 +125,8 @@ void ZRV4::setChannel(float v)
         selectedChannel = lead;
         setInputStageCathodeCapacitor(1e-06);
     }
+    if (selectedChannel != before)
+        blocks->releaseCouplings();
 }
 
 void ZRV4::setInputStageCathodeCapacitor(double Ck)

@@ -47,6 +47,14 @@ class ZRV4
     ZRV4& operator=(const ZRV4&) = delete;
     virtual ~ZRV4();
 
+    // Host rates from 8 kHz to 384 kHz; any other value (zero, negative,
+    // non-finite, absurd) keeps the rate in use.
+    static constexpr double minSampleRate = 8000.0;
+    static constexpr double maxSampleRate = 384000.0;
+    static bool acceptsSampleRate(double rate) noexcept
+    {
+        return rate >= minSampleRate && rate <= maxSampleRate;
+    }
     void setSampleRate(float rate);
     void setOversampling(unsigned factor); // 2, 4 or 8; anything else is ignored
     void setChannel(float v);
@@ -84,6 +92,15 @@ class ZRV4
     // Settles every filter state of the chains on silence, without the tick.
     void warmUp() noexcept;
 
+    // Once per block, outside the per-sample path: if any state of the
+    // chains or the oversampling filters, or the last output, is not finite,
+    // the states are restored from the settled engine (controls, rate and
+    // factor stay) so the next block plays again. Returns whether it
+    // restored. Allocates nothing.
+    bool checkAndRecover() noexcept;
+    // Restorations so far.
+    unsigned long recoveryCount() const noexcept { return recoveries; }
+
     // 1 Clean, 2 Rhythm, 3 Lead; 4 (no chain) until the first setChannel.
     unsigned channel() const { return selectedChannel; }
     unsigned oversamplingFactor() const { return factor; }
@@ -92,6 +109,8 @@ class ZRV4
     double outputGain() const { return outGain; }
     // The circuit blocks, for inspection; null in an empty shell.
     const ChannelBlocks* circuit() const { return blocks.get(); }
+    // The same, writable: for tests that put a state where no signal could.
+    ChannelBlocks* circuitForTesting() { return blocks.get(); }
 
     // Host samples beyond this magnitude (far above full scale) are clipped
     // to it, and non-finite ones are taken as 0: the oversampling filters
@@ -131,6 +150,8 @@ class ZRV4
     std::unique_ptr<ChannelBlocks> blocks;
     double inGain = 1.0;
     double outGain = 1.0;
+    double lastOutput = 0.0;
+    unsigned long recoveries = 0;
 };
 
 // Each chain is a sequence of segments run in signal order. A segment is one
@@ -479,7 +500,8 @@ inline double ZRV4::processSample(double x) noexcept
         y = tick<2>(v);
         break;
     }
-    return outputOf(y);
+    lastOutput = outputOf(y);
+    return lastOutput;
 }
 
 inline double ZRV4::processSamplePlain(double x) noexcept
@@ -498,7 +520,8 @@ inline double ZRV4::processSamplePlain(double x) noexcept
         y = plainTick<2>(v);
         break;
     }
-    return outputOf(y);
+    lastOutput = outputOf(y);
+    return lastOutput;
 }
 
 template <unsigned S>
@@ -554,6 +577,6 @@ inline void ZRV4::processStereo(ZRV4& left, ZRV4& right, double x0, double x1, d
         tickPair<2>(left, right, vl, vr, yl, yr);
         break;
     }
-    y0 = left.outputOf(yl);
-    y1 = right.outputOf(yr);
+    y0 = left.lastOutput = left.outputOf(yl);
+    y1 = right.lastOutput = right.outputOf(yr);
 }

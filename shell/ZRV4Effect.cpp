@@ -46,9 +46,9 @@ ZRV4Effect::~ZRV4Effect() = default;
 
 bool ZRV4Effect::isAcceptableSampleRate(double rate) noexcept
 {
-    // A zero, negative or non-finite rate would leave every coefficient
-    // undefined.
-    return rate > 0.0 && std::isfinite(rate);
+    // Outside the range the engine is made for (also zero, negative or
+    // non-finite, which would leave every coefficient undefined).
+    return ZRV4::acceptsSampleRate(rate);
 }
 
 bool ZRV4Effect::setSampleRate(double rate) noexcept
@@ -284,6 +284,9 @@ void ZRV4Effect::processBlock(const T* in0, const T* in1, T* out0, T* out1, int3
             }
             break;
         }
+        // An engine whose state went non-finite plays again from the next block.
+        left.checkAndRecover();
+        right.checkAndRecover();
     }
     busy.store(false, std::memory_order_release);
 }

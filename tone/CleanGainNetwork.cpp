@@ -1,5 +1,6 @@
 #include "tone/CleanGainNetwork.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/CleanGainNetworkPolynomials.h"
 
 CleanGainNetwork::CleanGainNetwork(int oversampling, double processRate, double sourceResistance,
@@ -20,9 +21,9 @@ void CleanGainNetwork::analogCoefficients(const Controls& controls, Coefficients
     const double g = controls[Gain], b = controls[Bright];
     CleanGainNetworkPolynomials::Values v;
     v.Rs = Rs;
-    v.Ra = (1.0 - g) * R;
-    v.Rb = g * R;
-    v.Cb = b * brightCapacitor;
+    v.Ra = potSection(1.0 - g) * R;
+    v.Rb = potSection(g) * R;
+    v.Cb = switchedShare(b) * brightCapacitor;
     v.Ci = Ci;
     CleanGainNetworkPolynomials::evaluate(v, n, d);
 }

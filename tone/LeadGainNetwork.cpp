@@ -1,5 +1,6 @@
 #include "tone/LeadGainNetwork.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/LeadGainNetworkPolynomials.h"
 
 LeadGainNetwork::LeadGainNetwork(int oversampling, double processRate, double sourceResistance,
@@ -20,9 +21,9 @@ void LeadGainNetwork::analogCoefficients(const Controls& controls, Coefficients&
     const double g = controls[Gain], b = controls[Bright];
     LeadGainNetworkPolynomials::Values v;
     v.Rs = Rs;
-    v.Ra = (1.0 - g) * R;
-    v.Rb = g * R;
-    v.Cb = b * brightCapacitor;
+    v.Ra = potSection(1.0 - g) * R;
+    v.Rb = potSection(g) * R;
+    v.Cb = switchedShare(b) * brightCapacitor;
     v.Ci = Ci;
     LeadGainNetworkPolynomials::evaluate(v, n, d);
 }

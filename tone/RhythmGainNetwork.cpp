@@ -1,5 +1,6 @@
 #include "tone/RhythmGainNetwork.h"
 
+#include "tone/SectionShares.h"
 #include "tone/generated/RhythmGainNetworkPolynomials.h"
 
 RhythmGainNetwork::RhythmGainNetwork(int oversampling, double processRate, double sourceResistance,
@@ -20,9 +21,9 @@ void RhythmGainNetwork::analogCoefficients(const Controls& controls, Coefficient
     const double g = controls[Gain], b = controls[Bright];
     RhythmGainNetworkPolynomials::Values v;
     v.Rs = Rs;
-    v.Ra = (1.0 - g) * R;
-    v.Rb = g * R;
-    v.Cb = b * brightCapacitor;
+    v.Ra = potSection(1.0 - g) * R;
+    v.Rb = potSection(g) * R;
+    v.Cb = switchedShare(b) * brightCapacitor;
     v.Ci = Ci;
     RhythmGainNetworkPolynomials::evaluate(v, n, d);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tone/IirFilter.h"
+#include "tone/ToneFilter.h"
 
 #include <array>
 #include <cmath>
@@ -35,15 +35,9 @@ template <class Circuit, int Order, int ControlCount> class ToneCircuit
     void computeCoefficients() noexcept
     {
         static_cast<const Circuit&>(*this).analogCoefficients(smoothed, n, d);
-        bilinear(n, B);
-        bilinear(d, A);
-        // N and D have positive terms only, so A_0 > 0 for any valid
-        // controls; the check keeps the last good filter if garbage got in.
-        bool finite = A[0] > 0.0;
-        for (int k = 0; k <= Order; ++k)
-            finite = finite && std::isfinite(A[k]) && std::isfinite(B[k]);
-        if (finite)
-            filter.setCoefficients(B.data(), A.data());
+        // N and D have positive terms only; if garbage got in anyway, the
+        // filter keeps its last good coefficients.
+        filter.setBilinear(n.data(), d.data(), c);
     }
 
     // One smoothing step per host sample: the controls move only when the
@@ -70,11 +64,22 @@ template <class Circuit, int Order, int ControlCount> class ToneCircuit
     {
         if (gliding)
             glideStep();
-        return filter.process<Order>(x);
+        return filter.process(x);
+    }
+
+    // The smoothed controls jump to the targets and the glide ends: for a
+    // setting known before any audio runs.
+    void settle() noexcept
+    {
+        smoothed = target;
+        gliding = false;
+        computeCoefficients();
     }
 
     // Clears the filter state only; coefficients and controls stay.
     void reset() noexcept { filter.reset(); }
+
+    bool isFinite() const noexcept { return filter.isFinite(); }
 
     const Controls& smoothedControls() const noexcept { return smoothed; }
     const Controls& targetControls() const noexcept { return target; }
@@ -84,18 +89,8 @@ template <class Circuit, int Order, int ControlCount> class ToneCircuit
     int oversamplingFactor() const noexcept { return static_cast<int>(oversampling); }
     const Coefficients& analogNumerator() const noexcept { return n; }
     const Coefficients& analogDenominator() const noexcept { return d; }
-    const IirFilter& digitalFilter() const noexcept { return filter; }
-
-  protected:
-    ToneCircuit(int factor, double rate, const Controls& defaults) noexcept
-        : smoothed(defaults), filter(Order), target(defaults)
-    {
-        n.fill(0.0);
-        d.fill(0.0);
-        B.fill(0.0);
-        A.fill(0.0);
-        storeRate(rate, factor);
-    }
+    const ToneFilter<Order>& digitalFilter() const noexcept { return filter; }
+    ToneFilter<Order>& digitalFilter() noexcept { return filter; }
 
     // New targets, each clamped to [0, 1] (a NaN keeps the previous target);
     // the glide starts or continues. Coefficients follow in glideStep.
@@ -110,51 +105,16 @@ template <class Circuit, int Order, int ControlCount> class ToneCircuit
         gliding = true;
     }
 
-  private:
-    // m[j][k]: coefficient of w^k in (1 − w)^j·(1 + w)^(Order − j), the
-    // weights of s^j = c^j·(1 − w)^j/(1 + w)^j after multiplying by (1 + w)^Order.
-    struct BilinearWeights
+  protected:
+    ToneCircuit(int factor, double rate, const Controls& defaults) noexcept
+        : smoothed(defaults), target(defaults)
     {
-        double m[Order + 1][Order + 1] = {};
-
-        constexpr BilinearWeights()
-        {
-            for (int j = 0; j <= Order; ++j)
-            {
-                double p[Order + 1] = {};
-                p[0] = 1.0;
-                for (int f = 0; f < Order; ++f)
-                {
-                    const double sign = f < j ? -1.0 : 1.0; // (1 − w) or (1 + w)
-                    for (int k = f + 1; k > 0; --k)
-                        p[k] += sign * p[k - 1];
-                }
-                for (int k = 0; k <= Order; ++k)
-                    m[j][k] = p[k];
-            }
-        }
-    };
-
-    // Bilinear transform without prewarping, s = c·(1 − z⁻¹)/(1 + z⁻¹).
-    void bilinear(const Coefficients& analog, Coefficients& digital) const noexcept
-    {
-        static constexpr BilinearWeights weights{};
-        double scaled[Order + 1];
-        double power = 1.0;
-        for (int j = 0; j <= Order; ++j)
-        {
-            scaled[j] = analog[j] * power;
-            power *= c;
-        }
-        for (int k = 0; k <= Order; ++k)
-        {
-            double sum = 0.0;
-            for (int j = 0; j <= Order; ++j)
-                sum += scaled[j] * weights.m[j][k];
-            digital[k] = sum;
-        }
+        n.fill(0.0);
+        d.fill(0.0);
+        storeRate(rate, factor);
     }
 
+  private:
     void storeRate(double rate, int factor) noexcept
     {
         if (std::isfinite(rate) && rate > 0.0)
@@ -171,14 +131,12 @@ template <class Circuit, int Order, int ControlCount> class ToneCircuit
     // Derived coefficients.
     Coefficients n;               // N(s), n[j] of s^j
     Coefficients d;               // D(s)
-    Coefficients B;               // digital numerator before normalisation
-    Coefficients A;               // digital denominator before normalisation
     double c = 2.0 * 88200.0;     // bilinear constant, 2 × processRate
     double processRate = 88200.0; // inner rate, Hz
     unsigned int oversampling = 2;
 
     // State.
-    IirFilter filter;
+    ToneFilter<Order> filter;
     bool gliding = false;
     Controls target;
     unsigned int glideCounter = 0;

@@ -22,12 +22,16 @@ class CouplingHighPass
         updateSampleRate(rate);
     }
 
-    // The conduction coefficient belongs to the next stage and is left alone.
+    // Both coefficients follow the rate: the conduction one for the charge
+    // resistance the next grid last set, so a filter left conducting never
+    // keeps a coefficient of the old rate.
     void updateSampleRate(double rate) noexcept
     {
         sampleRate = rate;
         T = 1.0 / sampleRate;
         coefficient = R * C / (T + R * C);
+        if (chargeResistance > 0.0)
+            conductionCoefficient = chargeResistance * C / (T + chargeResistance * C);
     }
 
     inline double processOutput(double x) noexcept
@@ -44,6 +48,7 @@ class CouplingHighPass
     double coefficient = 0.0;
     bool conducting = false;
     double conductionCoefficient = 0.0;
+    double chargeResistance = 0.0; // behind conductionCoefficient, ohm
     double previousInput = 0.0;
     double previousOutput = 0.0;
     double R = 0.0;                    // ohm

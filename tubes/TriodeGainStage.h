@@ -80,6 +80,7 @@ class TriodeGainStage
         const double rGrid = f.gridSeriesResistance + vgk / ig + 1e-25;
         const double rCharge =
             f.loadResistance * rGrid / (f.loadResistance + rGrid) + 1e-25 + f.sourceResistance;
+        f.chargeResistance = rCharge;
         f.conductionCoefficient = rCharge * f.C / (f.T + rCharge * f.C);
     }
 

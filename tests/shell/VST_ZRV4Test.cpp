@@ -529,9 +529,10 @@ TEST_F(EffectTest, RateSetBeforeTheFirstBlockIsUsed)
     dispatch(e, effSetSampleRate, 0, 0, nullptr, 48000.0f);
     // The engines take it with the next block.
     EXPECT_DOUBLE_EQ(fx->leftEngine().sampleRate(), 44100.0);
-    // Rates that no coefficient can be computed for are refused.
-    for (float bad :
-         {0.0f, -44100.0f, std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
+    // Rates outside 8 kHz … 384 kHz, and those no coefficient can be
+    // computed for, are refused.
+    for (float bad : {0.0f, -44100.0f, 1.0f, 7999.0f, 384001.0f, 1e9f,
+                      std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity()})
         dispatch(e, effSetSampleRate, 0, 0, nullptr, bad);
     dispatch(e, effSetBlockSize, 0, 0);
     EXPECT_EQ(fx->getBlockSize(), 1024);

@@ -145,7 +145,7 @@ TEST(ToneCircuitGlide, IdleCircuitRunsTheBareFilter)
     RhythmToneStack stack(2, rate);
     stack.setSampleRate(rate, 2);
     EXPECT_FALSE(stack.isGliding());
-    IirFilter copy = stack.digitalFilter();
+    auto copy = stack.digitalFilter();
     for (int i = 0; i < 100; ++i)
     {
         const double x = std::sin(0.05 * i);
@@ -161,21 +161,22 @@ TEST(ToneCircuit, SampleRateChangeKeepsTheFilterState)
     stack.setSampleRate(88200.0, 2);
     for (int i = 0; i < 500; ++i)
         stack.process(std::sin(0.03 * i));
-    const IirFilter before = stack.digitalFilter();
+    const auto before = stack.digitalFilter();
     const auto analog = stack.analogNumerator();
     stack.setSampleRate(384000.0, 8);
-    const IirFilter& after = stack.digitalFilter();
-    EXPECT_EQ(after.z, before.z);
+    const auto& after = stack.digitalFilter();
+    EXPECT_EQ(after.v, before.v);
     EXPECT_NE(after.b, before.b);
     EXPECT_EQ(stack.analogNumerator(), analog);
     EXPECT_EQ(stack.innerRate(), 384000.0);
     EXPECT_EQ(stack.oversamplingFactor(), 8);
     const double x = 0.25;
-    EXPECT_EQ(stack.process(x), after.b[0] * x + before.z[0]);
+    EXPECT_EQ(stack.process(x), after.b[0] * x + before.v[0]);
 }
 
-// A control at 0 is a fraction of about 1e-25 and makes a section of almost
-// 0 Ω: the output is tiny but finite and not exactly zero.
+// A control at 0 is a fraction of about 1e-25; the section keeps its end
+// resistance (1e-4 of the track): the output is about −90 dB, finite and not
+// exactly zero.
 TEST(ToneCircuit, ControlsAtZeroGiveTinyFiniteOutput)
 {
     CleanToneStack stack(1, rate);
@@ -200,7 +201,7 @@ TEST(ToneCircuit, ControlsAtZeroGiveTinyFiniteOutput)
     {
         EXPECT_TRUE(std::isfinite(v));
         EXPECT_NE(v, 0.0);
-        EXPECT_LT(std::abs(v), 1e-10);
+        EXPECT_LT(std::abs(v), 1e-4);
     }
 }
 
