@@ -195,9 +195,11 @@ double expOf(double hi, double lo) noexcept
         return 0.0;
     const Tables& t = tables();
     const double kd = nearestInteger(hi * t.invLn2Scaled);
-    const DD r = twoSum(hi - kd * t.c1, -(kd * t.c2));
+    const DD reduced = twoSum(hi - kd * t.c1, -(kd * t.c2));
+    // lo (from pow) may exceed ulp(reduced.hi): renormalise before rh * rl is dropped.
+    const DD r = twoSum(reduced.hi, reduced.lo - kd * t.c3 + lo);
     const double rh = r.hi;
-    const double rl = r.lo - kd * t.c3 + lo;
+    const double rl = r.lo;
     const double q =
         rh * rh * (0.5 + rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720)))));
 
