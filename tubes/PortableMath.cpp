@@ -137,8 +137,8 @@ struct Tables
     double ln2High, ln2Low;
     // ln 2 / 128 = c1 + c2 + c3, c1 and c2 with 35 bits: k * c1, k * c2 exact.
     double c1, c2, c3;
-    double invLn2Scaled; // 128 / ln 2, for the choice of k only
-    DD twoToThe[expTableSize]; // 2^(j/128)
+    double invLn2Scaled;                                      // 128 / ln 2, for the choice of k only
+    DD twoToThe[expTableSize];                                // 2^(j/128)
     double inverseCentre[logLastCentre - logFirstCentre + 1]; // 1/c, rounded
     DD minusLogInverse[logLastCentre - logFirstCentre + 1];   // -ln(1/c) of that double
 
@@ -200,8 +200,7 @@ double expOf(double hi, double lo) noexcept
     const DD r = twoSum(reduced.hi, reduced.lo - kd * t.c3 + lo);
     const double rh = r.hi;
     const double rl = r.lo;
-    const double q =
-        rh * rh * (0.5 + rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720)))));
+    const double q = rh * rh * (0.5 + rh * (1.0 / 6 + rh * (1.0 / 24 + rh * (1.0 / 120 + rh * (1.0 / 720)))));
 
     const long long k = static_cast<long long>(kd);
     const int j = static_cast<int>(((k % expTableSize) + expTableSize) % expTableSize);
@@ -257,7 +256,8 @@ DD logOf(double x) noexcept
     const double tail =
         rh * square.hi *
         (1.0 / 3 +
-         rh * (-1.0 / 4 + rh * (1.0 / 5 + rh * (-1.0 / 6 + rh * (1.0 / 7 + rh * (-1.0 / 8 + rh * (1.0 / 9)))))));
+         rh * (-1.0 / 4 +
+               rh * (1.0 / 5 + rh * (-1.0 / 6 + rh * (1.0 / 7 + rh * (-1.0 / 8 + rh * (1.0 / 9)))))));
     const double ed = e;
     const DD a = twoSum(ed * t.ln2High, logCentre.hi);
     const DD b = twoSum(a.hi, rh);

@@ -214,8 +214,7 @@ TEST(ZRV4Module, DoublePathGivesTheGoldenRendering)
         std::vector<double> y = run(*plugin, input, input, {512});
         y.resize(frames); // mono: the right output is the same
         const golden::Difference d = golden::compare(y, stored, static_cast<size_t>(c) * frames);
-        EXPECT_LE(d.worst, tolerance * d.peak)
-            << "channel " << channels[c] << " at sample " << d.at;
+        EXPECT_LE(d.worst, tolerance * d.peak) << "channel " << channels[c] << " at sample " << d.at;
         EXPECT_GT(d.peak, 0.01);
         std::printf("channel %.1f: largest difference %.3g of peak\n", channels[c], d.worst / d.peak);
     }

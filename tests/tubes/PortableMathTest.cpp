@@ -13,7 +13,8 @@ namespace
 // Distance in units in the last place, by the ordered bit patterns.
 std::int64_t ulpsApart(double a, double b)
 {
-    auto ordered = [](double d) {
+    auto ordered = [](double d)
+    {
         std::int64_t i;
         std::memcpy(&i, &d, sizeof i);
         return i < 0 ? std::numeric_limits<std::int64_t>::min() - i : i;
@@ -79,8 +80,8 @@ TEST(PortableMath, WithinOneUlpOfTheLibraryAndCloseToCorrectRounding)
     EXPECT_LT(exp.fromReference, 0.51);
     EXPECT_LT(log.fromReference, 0.51);
     EXPECT_LT(pow.fromReference, 0.51);
-    std::printf("largest error in ulps (exp, log, pow): %.4f %.4f %.4f\n", exp.fromReference, log.fromReference,
-                pow.fromReference);
+    std::printf("largest error in ulps (exp, log, pow): %.4f %.4f %.4f\n", exp.fromReference,
+                log.fromReference, pow.fromReference);
 }
 
 // The tube law relies on these: exp overflows to inf (log and pow keep it),
