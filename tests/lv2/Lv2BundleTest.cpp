@@ -24,7 +24,7 @@ class Bundle : public ::testing::Test
     static void SetUpTestSuite()
     {
         world = lilv_world_new();
-        // LV2's core specification (Debian lv2-dev) names the plug-in classes.
+        // The LV2 core bundle of Debian lv2-dev defines the plug-in classes.
         LilvNode* core = lilv_new_file_uri(world, nullptr, "/usr/lib/lv2/core.lv2/");
         lilv_world_load_bundle(world, core);
         lilv_node_free(core);
