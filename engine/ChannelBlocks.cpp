@@ -249,6 +249,11 @@ void ChannelBlocks::restoreStatesFrom(const ChannelBlocks& settled) noexcept
         dividers[i]->highPass.previousInput = dividersFrom[i]->highPass.previousInput;
         dividers[i]->highPass.previousOutput = dividersFrom[i]->highPass.previousOutput;
     }
+    clearToneCircuits();
+}
+
+void ChannelBlocks::clearToneCircuits() noexcept
+{
     leadGainNetwork.reset();
     rhythmGainNetwork.reset();
     cleanGainNetwork.reset();

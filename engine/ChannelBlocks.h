@@ -46,6 +46,9 @@ struct ChannelBlocks
     // no coupling filter conducting, the tone circuits' filters cleared;
     // controls and coefficients stay. Allocates nothing.
     void restoreStatesFrom(const ChannelBlocks& settled) noexcept;
+    // The six tone circuits' filter states to zero; controls and
+    // coefficients stay.
+    void clearToneCircuits() noexcept;
 
     // v >= 0.5: the bright divider and driver stage of Mode Rhythm on.
     void setRhythmMode(bool on) noexcept;

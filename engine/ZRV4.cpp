@@ -16,9 +16,15 @@ double linear(float v)
     return static_cast<double>(v) + 1e-25;
 }
 
-constexpr int cleanWarmUpSamples = 150000;
-constexpr int rhythmWarmUpSamples = 100000;
-constexpr int leadWarmUpSamples = 100000;
+// The warm-up on silence. The slow states (cathode and coupling capacitors,
+// with time constants up to about 0.15 s) first settle at a low inner rate,
+// where seconds of circuit time cost few samples: their resting values do not
+// depend on the rate. The chains then run a short while at the real inner
+// rate, where the fast states (grid filters, dividers, tone circuits) take
+// that rate's resting values.
+constexpr double slowSettleRate = 16000.0;
+constexpr int slowSettleSamples = 64000; // 4 s
+constexpr int fastSettleSamples = 4000;
 } // namespace
 
 ZRV4::ZRV4(bool build)
@@ -64,12 +70,30 @@ void ZRV4::warmUp() noexcept
 {
     if (!blocks)
         return;
-    for (int n = 0; n < cleanWarmUpSamples; ++n)
-        processClean(0.0);
-    for (int n = 0; n < rhythmWarmUpSamples; ++n)
-        processRhythm(0.0);
-    for (int n = 0; n < leadWarmUpSamples; ++n)
-        processLead(0.0);
+    auto settle = [this](int samples) noexcept
+    {
+        for (int n = 0; n < samples; ++n)
+            processClean(0.0);
+        // Both drivers of Rhythm, so a session that starts in Mode Rhythm
+        // starts settled too.
+        blocks->setRhythmMode(true);
+        for (int n = 0; n < samples; ++n)
+            processRhythm(0.0);
+        blocks->setRhythmMode(false);
+        for (int n = 0; n < samples; ++n)
+            processRhythm(0.0);
+        for (int n = 0; n < samples; ++n)
+            processLead(0.0);
+    };
+    blocks->setSampleRate(slowSettleRate, factor);
+    settle(slowSettleSamples);
+    // The tone circuits' states are scaled by the rate they run at: what
+    // little is left in them at the low rate would be multiplied up at the
+    // real one. Their inputs rest at zero behind coupling capacitors, so
+    // zero is their resting state.
+    blocks->clearToneCircuits();
+    blocks->setSampleRate(hostRate * factor, factor);
+    settle(fastSettleSamples);
 }
 
 void ZRV4::setSampleRate(float rate)

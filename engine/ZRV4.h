@@ -89,7 +89,9 @@ class ZRV4
     inline double processRhythm(double x) noexcept;
     inline double processLead(double x) noexcept;
 
-    // Settles every filter state of the chains on silence, without the tick.
+    // Settles every filter state of the chains (both Rhythm modes) on
+    // silence, without the tick, to the resting values of the engine's inner
+    // rate: a copy plays silence as silence from its first sample.
     void warmUp() noexcept;
 
     // Once per block, outside the per-sample path: if any state of the

@@ -319,8 +319,8 @@ TEST(ChannelChains, ExtremeSettingsStayFiniteAndBounded)
             }
 }
 
-// Silence in: after the first second the output is below -100 dBFS, also at
-// full Gain and Volume.
+// Silence in: the output is below -120 dBFS from the first sample on, also
+// at full Gain and Volume (a session saved so starts without a click).
 TEST(ChannelChains, SilenceGivesSilence)
 {
     for (int c = 0; c < 3; ++c)
@@ -330,8 +330,8 @@ TEST(ChannelChains, SilenceGivesSilence)
             applyDefaults(engine, channels[c]);
             if (v == 1.0f)
                 applyAll(engine, channels[c], 1.0f);
-            const std::vector<double> y = run(engine, std::vector<double>(88200, 0.0));
-            EXPECT_LT(peak(y, 44100), 1e-5) << channelNames[c] << " " << v;
+            const std::vector<double> y = run(engine, std::vector<double>(44100, 0.0));
+            EXPECT_LT(peak(y, 0), 1e-6) << channelNames[c] << " " << v;
         }
 }
 
