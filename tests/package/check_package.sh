@@ -29,13 +29,15 @@ depends=$(dpkg-deb -f "$deb" Depends)
 names=$(sed 's/([^)]*)//g; s/|/,/g' <<<"$depends" | tr ',' '\n' | tr -d ' ')
 for so in "$vst" "$bundle/zrv4_dsp.so" "$bundle/zrv4_ui.so"; do
   for lib in $(objdump -p "$so" | awk '/NEEDED/ {print $2}'); do
-    path=$(ldconfig -p | awk -v l="$lib" '$1 == l {print $NF; exit}')
+    # The readers take all of their input: one that stopped early would end
+    # the writer with SIGPIPE, which pipefail reports as a failure.
+    path=$(ldconfig -p | awk -v l="$lib" '$1 == l && path == "" {path = $NF} END {print path}')
     [ -n "$path" ] || fail "$lib of ${so##*/} is not installed"
     # dpkg knows a library by one of its paths: the linker's, the real one, or
     # either under /usr (merged /usr).
     owner=
     for p in "$path" "$(realpath "$path")" "/usr$path" "${path#/usr}"; do
-      owner=$(dpkg -S "$p" 2>/dev/null | head -1 | cut -d: -f1) || owner=
+      owner=$(dpkg -S "$p" 2>/dev/null | awk -F: 'NR == 1 {print $1}') || owner=
       [ -n "$owner" ] && break
     done
     [ -n "$owner" ] || fail "no package owns $lib"
