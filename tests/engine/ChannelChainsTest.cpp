@@ -13,17 +13,6 @@ using namespace engine_signals;
 
 namespace
 {
-constexpr float channels[] = {0.0f, 0.5f, 1.0f};
-const char* const channelNames[] = {"Clean", "Rhythm", "Lead"};
-
-double peak(const std::vector<double>& y, size_t from = 0)
-{
-    double p = 0.0;
-    for (size_t n = from; n < y.size(); ++n)
-        p = std::max(p, std::fabs(y[n]));
-    return p;
-}
-
 // THD of a 1 kHz sine at the given input amplitude, after a quarter second
 // in which the controls glide and the coupling capacitors settle.
 double thdAt(float channel, float gain, double amplitude)

@@ -18,17 +18,6 @@ using namespace engine_signals;
 
 namespace
 {
-constexpr float channels[] = {0.0f, 0.5f, 1.0f};
-const char* const channelNames[] = {"Clean", "Rhythm", "Lead"};
-
-double peakOf(const std::vector<double>& y, size_t from = 0)
-{
-    double peak = 0.0;
-    for (size_t n = from; n < y.size(); ++n)
-        peak = std::max(peak, std::abs(y[n]));
-    return peak;
-}
-
 bool allFinite(const std::vector<double>& y)
 {
     return std::all_of(y.begin(), y.end(), [](double v) { return std::isfinite(v); });
@@ -66,7 +55,7 @@ void expectLikeFresh(float channel, const std::function<void(ZRV4&)>& history)
     double error = 0.0;
     for (size_t n = 0; n < a.size(); ++n)
         error = std::max(error, std::abs(a[n] - b[n]));
-    EXPECT_LT(error, 1e-6 * peakOf(a)) << "channel " << channel;
+    EXPECT_LT(error, 1e-6 * peak(a)) << "channel " << channel;
 }
 } // namespace
 
@@ -94,7 +83,7 @@ TEST(EngineRobustness, NonFiniteStateRecoversWithinOneBlock)
         EXPECT_EQ(engine.recoveryCount(), 1u);
         const auto after = run(engine, block);
         EXPECT_TRUE(allFinite(after)) << channelNames[c];
-        EXPECT_GT(peakOf(after, 128), 1e-3) << channelNames[c];
+        EXPECT_GT(peak(after, 128), 1e-3) << channelNames[c];
         EXPECT_FALSE(engine.checkAndRecover());
         EXPECT_EQ(engine.recoveryCount(), 1u);
     }
@@ -168,7 +157,7 @@ TEST_P(EveryChannelPlays, AtEveryFactor)
             engine.setOversampling(factor);
             const auto y = run(engine, full);
             ASSERT_TRUE(allFinite(y));
-            EXPECT_GT(peakOf(y, twoSeconds / 2), 1e-3);
+            EXPECT_GT(peak(y, twoSeconds / 2), 1e-3);
             EXPECT_EQ(engine.recoveryCount(), 0u);
             const ChannelBlocks& b = *engine.circuit();
             const double inner = hostRate * factor;
@@ -204,7 +193,7 @@ TEST_P(EveryChannelPlays, AtEveryFactor)
                 ASSERT_TRUE(allFinite(z)) << "corner " << corner;
                 // A dead instance gives about 1e-23; Clean with Gain and
                 // Volume at 0 still gives about 1e-6.
-                EXPECT_GT(peakOf(z, part.size() / 2), 1e-8) << "corner " << corner;
+                EXPECT_GT(peak(z, part.size() / 2), 1e-8) << "corner " << corner;
             }
             EXPECT_EQ(engine.recoveryCount(), 0u);
         }

@@ -2,6 +2,7 @@
 
 #include "engine/ZRV4.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
@@ -13,6 +14,19 @@ namespace engine_signals
 {
 constexpr double rate = 44100.0;
 constexpr double pi = 3.14159265358979323846;
+
+// The Channel values of Clean, Rhythm and Lead, and their names.
+constexpr float channels[] = {0.0f, 0.5f, 1.0f};
+constexpr const char* channelNames[] = {"Clean", "Rhythm", "Lead"};
+
+// Largest magnitude of y from sample `from` on.
+inline double peak(const std::vector<double>& y, size_t from = 0)
+{
+    double p = 0.0;
+    for (size_t n = from; n < y.size(); ++n)
+        p = std::max(p, std::fabs(y[n]));
+    return p;
+}
 
 inline std::vector<double> noise(int count, unsigned seed, double amplitude = 0.5)
 {
