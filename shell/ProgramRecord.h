@@ -2,7 +2,6 @@
 // (there is one program), kept by the effect core.
 #pragma once
 
-#include "shell/ParameterTable.h"
 #include "vst/aeffectx.h"
 
 struct ProgramRecord

@@ -72,9 +72,7 @@ void VST_ZRV4::processDoubleReplacing(double** inputs, double** outputs, VstInt3
 
 void VST_ZRV4::setParameter(VstInt32 index, float value)
 {
-    if (!ParameterTable::isValid(index))
-        return;
-    core.setParameter(index, value);
+    core.setParameter(index, value); // ignores an invalid index
     if (index == kOversampling)
         announceLatency();
 }
