@@ -108,5 +108,8 @@ void CAnimKnob::onMouseWheel(const CPoint& /*where*/, float distance, long modif
 {
     if (dragging || !std::isfinite(distance))
         return;
+    // One notch is one gesture for the host, as a click on a switch is.
+    beginEdit();
     changeByUser(static_cast<float>(clamp01(getValue() + fineScale(modifiers) * wheelStep * distance)));
+    endEdit();
 }

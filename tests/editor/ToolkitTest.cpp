@@ -19,7 +19,10 @@ namespace
 struct RecordingListener : CControlListener
 {
     std::vector<float> values;
+    int begun = 0, ended = 0;
     void valueChanged(CDrawContext*, CControl* control) override { values.push_back(control->getValue()); }
+    void controlBeginEdit(CControl*) override { ++begun; }
+    void controlEndEdit(CControl*) override { ++ended; }
 };
 
 template <class View> struct Held
@@ -83,6 +86,9 @@ TEST(Toolkit, KnobWheelStepsWithFineModifierAndLimits)
     knob->onMouseWheel(CPoint(40, 40), std::numeric_limits<float>::quiet_NaN(), 0);
     EXPECT_EQ(knob->getValue(), 1.0f);
     EXPECT_EQ(listener.values.size(), 3u);
+    // Each notch is a gesture of its own, framed for the host.
+    EXPECT_EQ(listener.begun, 3);
+    EXPECT_EQ(listener.ended, 3);
 }
 
 TEST(Toolkit, OnOffButtonTogglesAndAlwaysTells)
