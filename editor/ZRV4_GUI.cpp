@@ -208,8 +208,10 @@ void ZRV4_GUI::idle()
 {
     if (getFrame() == nullptr)
         return;
-    pollValues();
+    // Read before the controls are polled: a change that lands between the
+    // two reads is then seen again at the next idle, not lost.
     const float panel = host.getParameter(kPanelView);
+    pollValues();
     if (panel != panelValue && panelButton != nullptr)
     {
         panelValue = panel;
