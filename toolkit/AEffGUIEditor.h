@@ -26,7 +26,8 @@ public:
 
 protected:
     ERect rect{};
-    // Read by setParameter on whatever thread the host sets parameters on.
+    // Set by open and close; read by idle and by the host's editor calls,
+    // which not every host makes from one thread.
     std::atomic<CFrame*> frame{nullptr};
 
 private:

@@ -60,19 +60,23 @@ void CFrame::releaseCapture()
     captured = nullptr;
 }
 
+CView* CFrame::viewAt(const CPoint& where) const
+{
+    for (auto it = views.rbegin(); it != views.rend(); ++it)
+        if ((*it)->getViewSize().pointInside(where))
+            return *it;
+    return nullptr;
+}
+
 void CFrame::mouseDown(const CPoint& where, long modifiers)
 {
     releaseCapture();
-    for (auto it = views.rbegin(); it != views.rend(); ++it)
-    {
-        if (!(*it)->getViewSize().pointInside(where))
-            continue;
-        captured = *it;
-        // Held while it takes the drag, whatever the listener does meanwhile.
-        captured->remember();
-        captured->onMouseDown(where, modifiers);
+    captured = viewAt(where);
+    if (captured == nullptr)
         return;
-    }
+    // Held while it takes the drag, whatever the listener does meanwhile.
+    captured->remember();
+    captured->onMouseDown(where, modifiers);
 }
 
 void CFrame::mouseMoved(const CPoint& where, long modifiers)
@@ -94,16 +98,12 @@ void CFrame::mouseUp(const CPoint& where, long modifiers)
 
 void CFrame::mouseWheel(const CPoint& where, float distance, long modifiers)
 {
-    for (auto it = views.rbegin(); it != views.rend(); ++it)
-    {
-        if (!(*it)->getViewSize().pointInside(where))
-            continue;
-        CView* view = *it;
-        view->remember();
-        view->onMouseWheel(where, distance, modifiers);
-        view->forget();
+    CView* view = viewAt(where);
+    if (view == nullptr)
         return;
-    }
+    view->remember();
+    view->onMouseWheel(where, distance, modifiers);
+    view->forget();
 }
 
 void CFrame::drawDirty(std::vector<CRect>& areas)

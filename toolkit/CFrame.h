@@ -66,6 +66,8 @@ private:
     void mouseWheel(const CPoint& where, float distance, long modifiers);
     bool isMouseCaptured() const { return captured != nullptr; }
     void releaseCapture();
+    // The topmost view under the point, or null.
+    CView* viewAt(const CPoint& where) const;
     // Redraws the dirty views into the context and appends the areas that
     // changed, for the backend to copy to its window.
     void drawDirty(std::vector<CRect>& areas);
