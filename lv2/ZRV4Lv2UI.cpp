@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include <lv2/core/lv2_util.h>
 #include <lv2/ui/ui.h>
 
 #include "editor/ZRV4_GUI.h"
@@ -26,28 +27,15 @@ struct Ui
     ~Ui() { editor.close(); }
 };
 
-const void* featureData(const LV2_Feature* const* features, const char* uri, bool& found)
-{
-    found = false;
-    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f)
-        if (std::strcmp((*f)->URI, uri) == 0)
-        {
-            found = true;
-            return (*f)->data;
-        }
-    return nullptr;
-}
-
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*,
                          LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features)
 {
     if (pluginUri == nullptr || std::strcmp(pluginUri, ZRV4_LV2_URI) != 0 || widget == nullptr)
         return nullptr;
-    bool found = false;
-    void* parent = const_cast<void*>(featureData(features, LV2_UI__parent, found));
-    const auto* touch = static_cast<const LV2UI_Touch*>(featureData(features, LV2_UI__touch, found));
-    const auto* resize = static_cast<const LV2UI_Resize*>(featureData(features, LV2_UI__resize, found));
+    void* parent = lv2_features_data(features, LV2_UI__parent);
+    const auto* touch = static_cast<const LV2UI_Touch*>(lv2_features_data(features, LV2_UI__touch));
+    const auto* resize = static_cast<const LV2UI_Resize*>(lv2_features_data(features, LV2_UI__resize));
 
     Ui* ui = new (std::nothrow) Ui(write, controller, touch);
     if (ui == nullptr)
