@@ -35,6 +35,17 @@ constexpr float levelTopDb = 6.0206f; // 20 log10(2), rounded up to the display'
 
 constexpr float knobScale = 10.0f;
 
+// A port whose values are its scale points: the range runs from the first
+// to the last.
+template <size_t N> void setChoices(ControlPort& port, Form form, const ScalePoint (&points)[N])
+{
+    port.form = form;
+    port.scalePoints = points;
+    port.numScalePoints = static_cast<int>(N);
+    port.minimum = points[0].value;
+    port.maximum = points[N - 1].value;
+}
+
 bool isLevel(int32_t parameter)
 {
     return parameter == kInputLevel || parameter == kOutputLevel;
@@ -61,16 +72,10 @@ ControlPort describe(int32_t parameter)
         port.maximum = 1.0f;
         break;
     case ParameterKind::channel:
-        port.form = Form::enumeration;
-        port.maximum = 2.0f;
-        port.scalePoints = channels;
-        port.numScalePoints = 3;
+        setChoices(port, Form::enumeration, channels);
         break;
     case ParameterKind::pluginMode:
-        port.form = Form::enumeration;
-        port.maximum = 1.0f;
-        port.scalePoints = pluginModes;
-        port.numScalePoints = 2;
+        setChoices(port, Form::enumeration, pluginModes);
         break;
     case ParameterKind::onOff:
         // The effect's Bypass, turned round to the host's enable switch.
@@ -80,18 +85,11 @@ ControlPort describe(int32_t parameter)
         break;
     case ParameterKind::panelView:
         // Only the panel's face: stored with the session, not automated.
-        port.form = Form::toggle;
-        port.maximum = 1.0f;
-        port.scalePoints = faces;
-        port.numScalePoints = 2;
+        setChoices(port, Form::toggle, faces);
         port.automatic = false;
         break;
     case ParameterKind::oversampling:
-        port.form = Form::enumeration;
-        port.minimum = 2.0f;
-        port.maximum = 8.0f;
-        port.scalePoints = factors;
-        port.numScalePoints = 3;
+        setChoices(port, Form::enumeration, factors);
         break;
     }
     port.defaultValue = portValue(parameter, info.defaultValue);

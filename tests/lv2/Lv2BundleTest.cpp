@@ -175,10 +175,7 @@ TEST_F(Bundle, ControlPortsMatchTheParameterTable)
         EXPECT_EQ(has(p, LV2_PORT_PROPS__notAutomatic), info.kind == ParameterKind::panelView);
 
         LilvScalePoints* points = lilv_port_get_scale_points(plugin, p);
-        const unsigned expected =
-            info.kind == ParameterKind::channel || info.kind == ParameterKind::oversampling
-                ? 3u
-                : (info.kind == ParameterKind::pluginMode ? 2u : 0u);
+        const unsigned expected = static_cast<unsigned>(ParameterTable::positions(i));
         if (info.kind != ParameterKind::panelView)
         {
             EXPECT_EQ(points ? lilv_scale_points_size(points) : 0u, expected);
