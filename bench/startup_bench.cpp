@@ -7,6 +7,7 @@
 //   zrv4-bench-startup
 #include "engine/ZRV4.h"
 #include "shell/ZRV4Effect.h"
+#include "tests/engine/EngineSignals.h"
 #include "tools/render/GuitarPhrase.h"
 
 #include <algorithm>
@@ -60,14 +61,6 @@ std::vector<double> play(ZRV4Effect& fx, const std::vector<double>& in)
     }
     return out0;
 }
-
-double peakOf(const std::vector<double>& y)
-{
-    double peak = 0.0;
-    for (double v : y)
-        peak = std::max(peak, std::abs(v));
-    return peak;
-}
 } // namespace
 
 int main()
@@ -100,15 +93,15 @@ int main()
                 ZRV4Effect fx;
                 configure(fx, rate, v, factorValues[f]);
                 const double first =
-                    peakOf(play(fx, std::vector<double>(static_cast<size_t>(rate / 2), 0.0)));
+                    engine_signals::peak(play(fx, std::vector<double>(static_cast<size_t>(rate / 2), 0.0)));
                 double change = 0.0;
                 for (float next : factorValues)
                     if (next != factorValues[f])
                     {
                         fx.setParameter(kOversampling, next);
                         change = std::max(
-                            change,
-                            peakOf(play(fx, std::vector<double>(static_cast<size_t>(rate / 5), 0.0))));
+                            change, engine_signals::peak(
+                                        play(fx, std::vector<double>(static_cast<size_t>(rate / 5), 0.0))));
                     }
                 std::printf("  %10.1f / %10.1f", dB(first), dB(change));
             }
@@ -132,7 +125,7 @@ int main()
                 return play(fx, phrase);
             };
             const std::vector<double> reference = render(10.0);
-            const double peak = peakOf(reference);
+            const double peak = engine_signals::peak(reference);
             std::printf("  %-12s %5dx ", v.name, factors[f]);
             for (double idle : {0.0, 1.0, 2.0, 5.0})
             {

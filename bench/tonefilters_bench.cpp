@@ -290,12 +290,9 @@ struct Delta
     double process(double x) { return f.process(x); }
     double largestRadius() const
     {
-        std::array<long double, order + 1> c;
-        for (int i = 0; i <= order; ++i)
-            c[i] = f.a[i];
         double radius = 0.0;
-        for (const auto& p : tonetest::roots(c))
-            radius = std::max(radius, static_cast<double>(std::abs(p + 1.0L)));
+        for (const auto& p : tonetest::realisedPoles(f))
+            radius = std::max(radius, static_cast<double>(std::abs(p)));
         return radius;
     }
 };
