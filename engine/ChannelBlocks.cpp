@@ -39,6 +39,27 @@ void copyStates(TriodeGainStage& to, const TriodeGainStage& from) noexcept
 }
 } // namespace
 
+template <class F, class... Blocks> void ChannelBlocks::forEachStage(F&& f, Blocks&... b) noexcept
+{
+    f(b.inputStage...);
+    f(b.leadSecondStage...);
+    f(b.secondStage...);
+    f(b.leadThirdStage...);
+    f(b.driverStage...);
+    f(b.rhythmDriverStageOff...);
+    f(b.rhythmDriverStageOn...);
+    f(b.driverFollower...);
+    f(b.outputStage...);
+    f(b.outputFollower...);
+}
+
+template <class F, class... Blocks> void ChannelBlocks::forEachDivider(F&& f, Blocks&... b) noexcept
+{
+    f(b.rhythmDividerOff...);
+    f(b.rhythmDividerOn...);
+    f(b.cleanDivider...);
+}
+
 ChannelBlocks::ChannelBlocks(double rate, unsigned factor)
     : inputStage(tubeName, components(351, 220000, 1800, 1e-06, 78000, 0, 324014.89, 4.7e-08, 0, rate)),
       leadSecondStage(tubeName, components(354, 120000, 1800, 1e-06,
@@ -107,15 +128,7 @@ ChannelBlocks::ChannelBlocks(const ChannelBlocks& src)
       leadToneStack(src.leadToneStack), cleanToneStack(src.cleanToneStack),
       rhythmToneStack(src.rhythmToneStack), tableSet(src.tableSet)
 {
-    TriodeGainStage* const to[] = {&inputStage,  &leadSecondStage,      &secondStage,         &leadThirdStage,
-                                   &driverStage, &rhythmDriverStageOff, &rhythmDriverStageOn, &driverFollower,
-                                   &outputStage, &outputFollower};
-    const TriodeGainStage* const from[] = {
-        &src.inputStage,  &src.leadSecondStage,      &src.secondStage,         &src.leadThirdStage,
-        &src.driverStage, &src.rhythmDriverStageOff, &src.rhythmDriverStageOn, &src.driverFollower,
-        &src.outputStage, &src.outputFollower};
-    for (int i = 0; i < 10; ++i)
-        copyStates(*to[i], *from[i]);
+    forEachStage(copyStates, *this, src);
     createPairs();
     wire();
     setRhythmMode(src.rhythmModeOn());
@@ -158,28 +171,15 @@ void ChannelBlocks::setRhythmMode(bool on) noexcept
     rhythmDriverPair.bypassed = on ? &rhythmDriverStageOn : &rhythmDriverStageOff;
 }
 
-template <class Blocks, class Stage> void ChannelBlocks::forEachStage(Blocks& b, Stage&& stage) noexcept
-{
-    stage(b.inputStage);
-    stage(b.leadSecondStage);
-    stage(b.secondStage);
-    stage(b.leadThirdStage);
-    stage(b.driverStage);
-    stage(b.rhythmDriverStageOff);
-    stage(b.rhythmDriverStageOn);
-    stage(b.driverFollower);
-    stage(b.outputStage);
-    stage(b.outputFollower);
-}
-
 void ChannelBlocks::setSampleRate(double rate, unsigned factor) noexcept
 {
-    forEachStage(*this,
-                 [rate](TriodeGainStage& s) noexcept
-                 {
-                     s.sampleRate = rate;
-                     s.updateSampleRate();
-                 });
+    forEachStage(
+        [rate](TriodeGainStage& s) noexcept
+        {
+            s.sampleRate = rate;
+            s.updateSampleRate();
+        },
+        *this);
     const int f = static_cast<int>(factor);
     cleanToneStack.setSampleRate(rate, f);
     rhythmToneStack.setSampleRate(rate, f);
@@ -187,15 +187,12 @@ void ChannelBlocks::setSampleRate(double rate, unsigned factor) noexcept
     cleanGainNetwork.setSampleRate(rate, f);
     rhythmGainNetwork.setSampleRate(rate, f);
     leadGainNetwork.setSampleRate(rate, f);
-    cleanDivider.updateSampleRate(rate);
-    rhythmModeDivider->updateSampleRate(rate);
-    rhythmDividerOff.updateSampleRate(rate);
-    rhythmDividerOn.updateSampleRate(rate);
+    forEachDivider([rate](BrightDivider& d) noexcept { d.updateSampleRate(rate); }, *this);
 }
 
 void ChannelBlocks::releaseCouplings() noexcept
 {
-    forEachStage(*this, [](TriodeGainStage& s) noexcept { s.couplingFilter.conducting = false; });
+    forEachStage([](TriodeGainStage& s) noexcept { s.couplingFilter.conducting = false; }, *this);
 }
 
 namespace
@@ -210,45 +207,40 @@ bool finite(const CouplingHighPass& f) noexcept
 bool ChannelBlocks::isFinite() const noexcept
 {
     bool ok = true;
-    forEachStage(*this,
-                 [&ok](const TriodeGainStage& s) noexcept
-                 {
-                     ok = ok && finite(s.couplingFilter) && std::isfinite(s.inputFilter.y) &&
-                          std::isfinite(s.plateFilter.y) && std::isfinite(s.cathodeVoltage) &&
-                          std::isfinite(s.gridCurrent);
-                 });
-    for (const BrightDivider* d : {&rhythmDividerOff, &rhythmDividerOn, &cleanDivider})
-        ok = ok && finite(d->highPass);
+    forEachStage(
+        [&ok](const TriodeGainStage& s) noexcept
+        {
+            ok = ok && finite(s.couplingFilter) && std::isfinite(s.inputFilter.y) &&
+                 std::isfinite(s.plateFilter.y) && std::isfinite(s.cathodeVoltage) &&
+                 std::isfinite(s.gridCurrent);
+        },
+        *this);
+    forEachDivider([&ok](const BrightDivider& d) noexcept { ok = ok && finite(d.highPass); }, *this);
     return ok && leadGainNetwork.isFinite() && rhythmGainNetwork.isFinite() && cleanGainNetwork.isFinite() &&
            leadToneStack.isFinite() && cleanToneStack.isFinite() && rhythmToneStack.isFinite();
 }
 
 void ChannelBlocks::restoreStatesFrom(const ChannelBlocks& settled) noexcept
 {
-    const TriodeGainStage* from[10];
-    int count = 0;
-    forEachStage(settled, [&](const TriodeGainStage& s) noexcept { from[count++] = &s; });
-    count = 0;
-    forEachStage(*this,
-                 [&](TriodeGainStage& s) noexcept
-                 {
-                     const TriodeGainStage& f = *from[count++];
-                     s.inputFilter.y = f.inputFilter.y;
-                     s.plateFilter.y = f.plateFilter.y;
-                     s.couplingFilter.previousInput = f.couplingFilter.previousInput;
-                     s.couplingFilter.previousOutput = f.couplingFilter.previousOutput;
-                     s.couplingFilter.conducting = false;
-                     s.cathodeVoltage = f.cathodeVoltage;
-                     s.gridCurrent = f.gridCurrent;
-                 });
-    const BrightDivider* const dividersFrom[] = {&settled.rhythmDividerOff, &settled.rhythmDividerOn,
-                                                 &settled.cleanDivider};
-    BrightDivider* const dividers[] = {&rhythmDividerOff, &rhythmDividerOn, &cleanDivider};
-    for (int i = 0; i < 3; ++i)
-    {
-        dividers[i]->highPass.previousInput = dividersFrom[i]->highPass.previousInput;
-        dividers[i]->highPass.previousOutput = dividersFrom[i]->highPass.previousOutput;
-    }
+    forEachStage(
+        [](TriodeGainStage& s, const TriodeGainStage& f) noexcept
+        {
+            s.inputFilter.y = f.inputFilter.y;
+            s.plateFilter.y = f.plateFilter.y;
+            s.couplingFilter.previousInput = f.couplingFilter.previousInput;
+            s.couplingFilter.previousOutput = f.couplingFilter.previousOutput;
+            s.cathodeVoltage = f.cathodeVoltage;
+            s.gridCurrent = f.gridCurrent;
+        },
+        *this, settled);
+    releaseCouplings();
+    forEachDivider(
+        [](BrightDivider& d, const BrightDivider& f) noexcept
+        {
+            d.highPass.previousInput = f.highPass.previousInput;
+            d.highPass.previousOutput = f.highPass.previousOutput;
+        },
+        *this, settled);
     clearToneCircuits();
 }
 

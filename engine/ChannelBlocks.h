@@ -94,7 +94,10 @@ struct ChannelBlocks
     std::shared_ptr<const int> tableSet;
 
     void createPairs() noexcept;
-    // The ten stages in one fixed order, for operations on all of them.
-    template <class Blocks, class Stage> static void forEachStage(Blocks& blocks, Stage&& stage) noexcept;
+    // The ten stages, and the three bright dividers, in one fixed order, for
+    // operations on all of them: f gets the same member of every blocks
+    // object given (one, or a target and a source).
+    template <class F, class... Blocks> static void forEachStage(F&& f, Blocks&... blocks) noexcept;
+    template <class F, class... Blocks> static void forEachDivider(F&& f, Blocks&... blocks) noexcept;
     void wire() noexcept;
 };
